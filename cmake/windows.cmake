@@ -1,0 +1,33 @@
+# The Windows program, cross-built: vellutor.scr, the test driver and the setup program.
+enable_language(RC)
+
+# SSE2 is present on every machine the saver targets; wider vectors are chosen at run time.
+set(VELLUTOR_ARCH_FLAGS -march=i686 -msse2 -mfpmath=sse)
+set(VELLUTOR_WIN_DEFINES WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601
+    DIRECTDRAW_VERSION=0x0500)
+set(VELLUTOR_STATIC_LINK -static -static-libgcc -static-libstdc++)
+set(VELLUTOR_WIN_LIBS ddraw dxguid ole32 oleaut32 uuid comctl32 shell32 gdi32 user32
+    advapi32)
+
+add_library(vellutor_core STATIC ${VELLUTOR_CORE_SOURCES})
+vellutor_compile_options(vellutor_core)
+target_compile_options(vellutor_core PRIVATE ${VELLUTOR_ARCH_FLAGS})
+
+# The Windows layer as a library, so that test probes can link single pieces of it.
+add_library(vellutor_win STATIC ${VELLUTOR_WIN_SOURCES})
+vellutor_compile_options(vellutor_win)
+target_compile_options(vellutor_win PRIVATE ${VELLUTOR_ARCH_FLAGS})
+target_compile_definitions(vellutor_win PUBLIC ${VELLUTOR_WIN_DEFINES})
+target_link_libraries(vellutor_win PUBLIC vellutor_core ${VELLUTOR_WIN_LIBS})
+
+add_executable(vellutor WIN32 host/win/entry.cpp resources/vellutor.rc)
+vellutor_compile_options(vellutor)
+set_target_properties(vellutor PROPERTIES SUFFIX ".scr" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+target_link_libraries(vellutor PRIVATE vellutor_win)
+target_link_options(vellutor PRIVATE ${VELLUTOR_STATIC_LINK})
+
+foreach(extra tests/driver tools/setup)
+  if(EXISTS ${CMAKE_SOURCE_DIR}/${extra}/CMakeLists.txt)
+    add_subdirectory(${extra})
+  endif()
+endforeach()

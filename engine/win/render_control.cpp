@@ -1,0 +1,124 @@
+#include "engine/win/render_control.h"
+
+namespace {
+
+// A hold that the thread does not answer within this time (it may be deep in decoding a
+// huge picture) is given up on; the caller then goes on, guarded by its own locks.
+constexpr DWORD holdWaitBoundMs = 3000;
+
+struct RenderControl {
+    RenderControl() {
+        InitializeCriticalSection(&lock);
+        InitializeConditionVariable(&changed);
+    }
+    CRITICAL_SECTION lock;
+    CONDITION_VARIABLE changed;
+    int holds = 0;
+    bool stop = false;
+    bool active = false; // started and not yet ended
+    bool parked = false; // standing at a safe point while held
+};
+
+RenderControl& control() {
+    static RenderControl instance;
+    return instance;
+}
+
+class Locked {
+  public:
+    Locked() { EnterCriticalSection(&control().lock); }
+    ~Locked() { LeaveCriticalSection(&control().lock); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+};
+
+void wakeAll() { WakeAllConditionVariable(&control().changed); }
+
+// Caller holds the lock. Parks while held; true unless a stop was requested.
+bool parkWhileHeld() {
+    RenderControl& c = control();
+    while (c.holds > 0 && !c.stop) {
+        c.parked = true;
+        wakeAll();
+        SleepConditionVariableCS(&c.changed, &c.lock, INFINITE);
+    }
+    c.parked = false;
+    return !c.stop;
+}
+
+} // namespace
+
+HANDLE startRenderThread(LPTHREAD_START_ROUTINE entry, void* parameter) {
+    {
+        Locked guard;
+        control().active = true;
+        control().stop = false;
+    }
+    HANDLE thread = CreateThread(nullptr, 0, entry, parameter, 0, nullptr);
+    if (!thread)
+        renderThreadEnded();
+    return thread;
+}
+
+void requestRenderStop() {
+    Locked guard;
+    control().stop = true;
+    wakeAll();
+}
+
+bool stopRenderThread(HANDLE thread, DWORD boundMs) {
+    requestRenderStop();
+    return !thread || WaitForSingleObject(thread, boundMs) == WAIT_OBJECT_0;
+}
+
+void holdRender() {
+    Locked guard;
+    RenderControl& c = control();
+    ++c.holds;
+    wakeAll();
+    DWORD start = GetTickCount();
+    while (c.active && !c.parked && !c.stop) {
+        DWORD waited = GetTickCount() - start;
+        if (waited >= holdWaitBoundMs)
+            break;
+        SleepConditionVariableCS(&c.changed, &c.lock, holdWaitBoundMs - waited);
+    }
+}
+
+void releaseRender() {
+    Locked guard;
+    RenderControl& c = control();
+    if (c.holds > 0 && --c.holds == 0)
+        wakeAll();
+}
+
+bool renderStopRequested() {
+    Locked guard;
+    return control().stop;
+}
+
+bool renderCheckpoint() {
+    Locked guard;
+    return parkWhileHeld();
+}
+
+bool renderSleep(DWORD ms) {
+    Locked guard;
+    RenderControl& c = control();
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (!parkWhileHeld())
+            return false;
+        DWORD waited = GetTickCount() - start;
+        if (waited >= ms)
+            return true;
+        SleepConditionVariableCS(&c.changed, &c.lock, ms - waited);
+    }
+}
+
+void renderThreadEnded() {
+    Locked guard;
+    control().active = false;
+    control().parked = false;
+    wakeAll();
+}

@@ -1,0 +1,73 @@
+// The settings record and the layouts of "vellutor.set" and "vellutor.fsl".
+// Portable: no Windows header, so the file rules are tested natively.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// File types in the fixed order of the record and of the dialog's check boxes.
+enum PictureFormat : int { FormatBmp = 0, FormatGif = 1, FormatJpeg = 2, FormatEmf = 3 };
+constexpr int pictureFormatCount = 4;
+
+struct FormatSwitches {
+    std::uint8_t formatEnabled;
+    std::uint8_t formatCutBackground;
+};
+
+// The first 16 bytes of "vellutor.set", byte for byte: block A (0-7) and block B (8-15).
+struct SaverSettings {
+    std::uint8_t dropPeriod;
+    std::uint8_t psychedeliaLevel;
+    std::uint8_t blurLevel;
+    std::uint8_t rememberPicture;
+    std::uint8_t wallpaperGenerator;
+    std::uint8_t waveSize;
+    std::uint16_t videoMode; // little-endian in the file
+    FormatSwitches formats[pictureFormatCount];
+};
+
+static_assert(sizeof(SaverSettings) == 16, "the settings record is 16 bytes");
+static_assert(offsetof(SaverSettings, waveSize) == 5, "block A layout");
+static_assert(offsetof(SaverSettings, videoMode) == 6, "block A layout");
+static_assert(offsetof(SaverSettings, formats) == 8, "block B starts at byte 8");
+
+// Ranges of the dialog's sliders.
+constexpr std::uint8_t dropPeriodMin = 14, dropPeriodMax = 50;
+constexpr std::uint8_t psychedeliaMax = 5;
+constexpr std::uint8_t blurMax = 10;
+constexpr std::uint8_t waveSizeMax = 4;
+constexpr std::uint16_t videoModeNoSelection = 0xFFFF;
+
+constexpr std::size_t settingsBlockSize = 8;
+constexpr std::size_t settingsRecordSize = 16;
+constexpr std::size_t lastPictureNameSize = 256;
+// A "vellutor.fsl" of this many bytes or fewer names no picture.
+constexpr std::size_t rememberedPictureMinSize = 3;
+
+SaverSettings defaultSettings();
+// "Install_Dir" followed by "\images\".
+std::string defaultImagesFolder(const std::string& installDir);
+// Pulls hand-made values back into the slider ranges and check boxes to 0 or 1.
+SaverSettings clampSettings(const SaverSettings& record);
+
+enum class SettingsFileStatus {
+    UseDefaults, // shorter than the record: treated as no file
+    Broken,      // exactly the record and no path: the program must not start
+    Loaded,
+};
+
+struct SettingsFileContents {
+    SettingsFileStatus status;
+    SaverSettings record;     // clamped; the defaults unless Loaded
+    std::string imagesFolder; // up to the first NUL, or to the end of the data
+};
+
+SettingsFileContents parseSettingsFile(const std::uint8_t* data, std::size_t size);
+std::vector<std::uint8_t> serializeSettings(const SaverSettings& record,
+                                            const std::string& imagesFolder);
+
+// The remembered picture from the bytes of "vellutor.fsl": empty when the file names no
+// picture; at most 255 characters so that it fits lastPictureName with its NUL.
+std::string parseRememberedPicture(const std::uint8_t* data, std::size_t size);
