@@ -43,8 +43,14 @@ constexpr std::uint16_t videoModeNoSelection = 0xFFFF;
 constexpr std::size_t settingsBlockSize = 8;
 constexpr std::size_t settingsRecordSize = 16;
 constexpr std::size_t lastPictureNameSize = 256;
-// A "vellutor.fsl" of this many bytes or fewer names no picture.
+// A "vellutor.fsl" shorter than this names no picture.
 constexpr std::size_t rememberedPictureMinSize = 3;
+
+// Where the settings live: the registry names the install directory, which holds the files.
+constexpr char settingsRegistryKey[] = "Software\\Vellutor";
+constexpr char installDirValueName[] = "Install_Dir";
+constexpr char settingsFileName[] = "vellutor.set";
+constexpr char rememberedPictureFileName[] = "vellutor.fsl";
 
 SaverSettings defaultSettings();
 // "Install_Dir" followed by "\images\".
@@ -69,5 +75,6 @@ std::vector<std::uint8_t> serializeSettings(const SaverSettings& record,
                                             const std::string& imagesFolder);
 
 // The remembered picture from the bytes of "vellutor.fsl": empty when the file names no
-// picture; at most 255 characters so that it fits lastPictureName with its NUL.
+// picture. A longer file or one without a NUL is cut to its first 255 characters, so the
+// name always fits lastPictureName with its NUL.
 std::string parseRememberedPicture(const std::uint8_t* data, std::size_t size);

@@ -1,0 +1,48 @@
+#include "host/win/shutdown.h"
+
+#include "engine/win/render_control.h"
+#include "host/win/display.h"
+#include "host/win/host_state.h"
+#include "settings/win/settings_store.h"
+
+namespace {
+
+// The render thread answers a stop between two draws or frames, well within this bound; a
+// thread stuck in a decoder is left to the end of the process rather than killed mid-call.
+constexpr DWORD renderStopBoundMs = 2000;
+
+volatile LONG shutdownCount = 0;
+
+void restoreDisplayMode() {
+    if (saverFlag && saverSettings.videoMode != 0 && directDraw && displayModeChanged)
+        directDraw->RestoreDisplayMode();
+}
+
+void stopRendering() {
+    if (!renderThreadHandle)
+        return;
+    stopRenderThread(renderThreadHandle, renderStopBoundMs);
+    CloseHandle(renderThreadHandle);
+    renderThreadHandle = nullptr;
+}
+
+} // namespace
+
+void endSaver(HWND window) {
+    shutdown(window);
+    PostQuitMessage(0);
+}
+
+void shutdown(HWND window) {
+    if (InterlockedIncrement(&shutdownCount) > 1)
+        return;
+    // Parked at a safe point, the render thread holds no surface lock while the frame is
+    // captured and the display mode is put back; it is stopped right after.
+    if (renderThreadHandle)
+        holdRender();
+    restoreDisplayMode();
+    stopRendering();
+    enterInstallDir();
+    writeRememberedPicture();
+    ShowWindow(window, SW_MINIMIZE);
+}

@@ -1,0 +1,216 @@
+#include "settings/win/settings_store.h"
+
+#include "host/win/scoped.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <vector>
+
+SaverSettings saverSettings = {};
+char lastPictureName[lastPictureNameSize] = {};
+std::uint8_t lastPictureSearchDone = 0;
+
+namespace {
+
+// The dialog replaces the folder while the render thread may be starting a scan.
+std::string imagesFolder;
+SRWLOCK imagesFolderLock = SRWLOCK_INIT;
+
+// A hand-made settings file could claim gigabytes; no Windows path is longer than this.
+constexpr DWORD maxFolderBytes = 0x10000;
+
+// New contents are written here first and renamed over the real file once complete.
+constexpr char replacementSuffix[] = ".new";
+
+ScopedHandle openExisting(const char* name) {
+    return ScopedHandle(CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// Size of an open file, or -1 when it cannot be taken.
+LONGLONG fileSize(HANDLE file) {
+    LARGE_INTEGER size;
+    return GetFileSizeEx(file, &size) ? size.QuadPart : -1;
+}
+
+// Bytes delivered by one read; reads are judged by this alone.
+DWORD readBytes(HANDLE file, void* buffer, DWORD size) {
+    DWORD delivered = 0;
+    if (!ReadFile(file, buffer, size, &delivered, nullptr))
+        return 0;
+    return delivered;
+}
+
+struct Piece {
+    const void* data;
+    DWORD size;
+};
+
+enum class ReplaceOutcome { Replaced, NotCreated, WriteFailed, NotReplaced };
+
+// Writes the pieces to a new file beside `name` and moves it over `name` only when every
+// byte is on disk, so a crash or a full disk never leaves a half-written file behind.
+ReplaceOutcome replaceFile(const char* name, const std::vector<Piece>& pieces) {
+    std::string temporary = std::string(name) + replacementSuffix;
+    {
+        ScopedHandle file(CreateFileA(temporary.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file)
+            return ReplaceOutcome::NotCreated;
+        bool complete = true;
+        for (const Piece& piece : pieces) {
+            DWORD written = 0;
+            if (!WriteFile(file.get(), piece.data, piece.size, &written, nullptr) ||
+                written != piece.size) {
+                complete = false;
+                break;
+            }
+        }
+        if (complete)
+            complete = FlushFileBuffers(file.get()) != 0;
+        if (!complete) {
+            file.reset();
+            DeleteFileA(temporary.c_str());
+            return ReplaceOutcome::WriteFailed;
+        }
+    }
+    if (!MoveFileExA(temporary.c_str(), name, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileA(temporary.c_str());
+        return ReplaceOutcome::NotReplaced;
+    }
+    return ReplaceOutcome::Replaced;
+}
+
+void applyDefaults(const std::string& installDir) {
+    SaverSettings record = defaultSettings();
+    // Keeps whatever the display set-up has not touched yet: 0 at start-up.
+    record.videoMode = saverSettings.videoMode;
+    saverSettings = record;
+    replaceImagesFolder(defaultImagesFolder(installDir));
+    lastPictureSearchDone = 1;
+}
+
+// Fills lastPictureName from "vellutor.fsl"; false when there is nothing to look for.
+bool loadRememberedPicture() {
+    ScopedHandle file = openExisting(rememberedPictureFileName);
+    if (!file)
+        return false;
+    LONGLONG size = fileSize(file.get());
+    if (size < static_cast<LONGLONG>(rememberedPictureMinSize))
+        return false;
+    std::uint8_t buffer[lastPictureNameSize];
+    DWORD delivered = readBytes(file.get(), buffer, sizeof buffer);
+    std::string name = parseRememberedPicture(buffer, delivered);
+    // An empty name matches no file: searching for it would skip the whole first scan.
+    if (name.empty())
+        return false;
+    std::memset(lastPictureName, 0, sizeof lastPictureName);
+    std::memcpy(lastPictureName, name.data(), name.size());
+    return true;
+}
+
+} // namespace
+
+bool readInstallDir(std::string& dir, std::size_t bufferSize) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, settingsRegistryKey, 0, KEY_QUERY_VALUE, &opened) !=
+        ERROR_SUCCESS)
+        return false;
+    ScopedRegKey key(opened);
+    // One spare byte: a value stored without its terminator still ends within the buffer.
+    std::vector<char> buffer(bufferSize + 1, '\0');
+    DWORD size = static_cast<DWORD>(bufferSize);
+    if (RegQueryValueExA(key.get(), installDirValueName, nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(buffer.data()), &size) != ERROR_SUCCESS)
+        return false;
+    // The value's bytes are taken as a C string whatever its registry type.
+    std::size_t length = strnlen(buffer.data(), size);
+    if (length >= bufferSize)
+        return false; // no room left for the terminator
+    dir.assign(buffer.data(), length);
+    return true;
+}
+
+bool enterInstallDir() {
+    std::string dir;
+    if (!readInstallDir(dir))
+        return false;
+    SetCurrentDirectoryA(dir.c_str());
+    return true;
+}
+
+bool loadSettings() {
+    std::string installDir;
+    if (!readInstallDir(installDir))
+        return false;
+    SetCurrentDirectoryA(installDir.c_str());
+
+    ScopedHandle file = openExisting(settingsFileName);
+    LONGLONG size = file ? fileSize(file.get()) : -1;
+    if (size < static_cast<LONGLONG>(settingsRecordSize)) {
+        applyDefaults(installDir);
+        return true;
+    }
+
+    LONGLONG folderBytes = size - static_cast<LONGLONG>(settingsRecordSize);
+    DWORD folderRead = folderBytes > maxFolderBytes ? maxFolderBytes : DWORD(folderBytes);
+    std::vector<std::uint8_t> data(settingsRecordSize + folderRead);
+    DWORD blockA = readBytes(file.get(), data.data(), settingsBlockSize);
+    if (blockA == 0)
+        return false;
+    DWORD blockB = readBytes(file.get(), data.data() + settingsBlockSize, settingsBlockSize);
+    if (blockB == 0 || blockA + blockB != settingsRecordSize)
+        return false;
+    // A 16-byte file has no path to read: the program must not start with it.
+    DWORD folderDelivered =
+        folderRead ? readBytes(file.get(), data.data() + settingsRecordSize, folderRead) : 0;
+    if (folderDelivered == 0)
+        return false;
+    file.reset();
+
+    SettingsFileContents contents =
+        parseSettingsFile(data.data(), settingsRecordSize + folderDelivered);
+    saverSettings = contents.record;
+    replaceImagesFolder(contents.imagesFolder);
+
+    lastPictureSearchDone = 1;
+    if (saverSettings.rememberPicture == 1 && loadRememberedPicture())
+        lastPictureSearchDone = 0;
+    return true;
+}
+
+bool saveSettings() {
+    std::vector<std::uint8_t> bytes = serializeSettings(saverSettings, imagesFolderPath());
+    std::vector<Piece> pieces = {
+        {bytes.data(), settingsBlockSize},
+        {bytes.data() + settingsBlockSize, settingsBlockSize},
+        {bytes.data() + settingsRecordSize, DWORD(bytes.size() - settingsRecordSize)},
+    };
+    // A file that cannot be created or replaced is skipped silently, as success.
+    return replaceFile(settingsFileName, pieces) != ReplaceOutcome::WriteFailed;
+}
+
+void writeRememberedPicture() {
+    // Always terminated, even if the buffer was filled to its last byte.
+    char name[lastPictureNameSize];
+    std::size_t length = strnlen(lastPictureName, lastPictureNameSize - 1);
+    std::memcpy(name, lastPictureName, length);
+    name[length] = '\0';
+    replaceFile(rememberedPictureFileName, {{name, DWORD(length + 1)}});
+}
+
+std::string imagesFolderPath() {
+    AcquireSRWLockShared(&imagesFolderLock);
+    std::string copy = imagesFolder;
+    ReleaseSRWLockShared(&imagesFolderLock);
+    return copy;
+}
+
+void replaceImagesFolder(const std::string& folder) {
+    std::string replacement = folder; // allocated before the lock is taken
+    AcquireSRWLockExclusive(&imagesFolderLock);
+    imagesFolder.swap(replacement);
+    ReleaseSRWLockExclusive(&imagesFolderLock);
+}

@@ -1,0 +1,45 @@
+// The process-wide settings record, its file in the install directory, and the remembered
+// picture. Everything here runs on the main thread except the images-folder accessors,
+// which the render thread also uses.
+#pragma once
+
+#include "settings/settings_record.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// The one record; the render thread gets its address.
+extern SaverSettings saverSettings;
+// File name (no folder) of the picture on screen, NUL-terminated.
+extern char lastPictureName[lastPictureNameSize];
+// 0: the first scan must skip forward to lastPictureName; 1: nothing to look for.
+extern std::uint8_t lastPictureSearchDone;
+
+// Buffer sizes for reading "Install_Dir": the start-up read and the dialog's
+// "Restore defaults" read.
+constexpr std::size_t installDirReadSize = 255;
+constexpr std::size_t installDirRestoreReadSize = 260;
+
+// Reads "Install_Dir" into a buffer of bufferSize bytes (terminator included). False when
+// the key or value is missing or the value does not fit.
+bool readInstallDir(std::string& dir, std::size_t bufferSize = installDirReadSize);
+// Makes the install directory current again; callers that open our files by bare name call
+// this first because the render thread moves the current directory.
+bool enterInstallDir();
+
+// Fills the record, the images folder and the remembered picture; makes the install
+// directory current. False means the program must end at once.
+bool loadSettings();
+// Writes the record and the images folder to "vellutor.set" in the current directory,
+// replacing the old file only once the new one is complete. A file that cannot be
+// created or replaced counts as success (nothing written); a write that delivers nothing
+// is a failure and leaves the old file untouched.
+bool saveSettings();
+// Writes lastPictureName with its NUL to "vellutor.fsl" in the current directory; silent
+// on failure.
+void writeRememberedPicture();
+
+// A copy of the images folder, safe against a concurrent replaceImagesFolder.
+std::string imagesFolderPath();
+void replaceImagesFolder(const std::string& folder);
