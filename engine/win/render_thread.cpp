@@ -1,14 +1,260 @@
 #include "engine/win/render_thread.h"
 
+#include "engine/folder_walk.h"
+#include "engine/random.h"
+#include "engine/reveal.h"
+#include "engine/surface_heap.h"
+#include "engine/win/drop_ripple.h"
 #include "engine/win/render_control.h"
+#include "host/win/display.h"
+#include "host/win/host_state.h"
+#include "host/win/scoped.h"
+#include "pictures/win/picture_loader.h"
+#include "settings/win/settings_store.h"
+
+#include <objbase.h>
+
+#include <cstring>
+#include <string>
 
 volatile std::uint8_t waveSurfaceValid = 1;
 
-void closeFolderScan() {}
+namespace {
 
-DWORD WINAPI runRenderThread(void*) {
-    while (renderSleep(50)) {
+constexpr const char* scanPattern = "*.*";
+
+// Created by the first thread start and kept for the life of the process.
+HANDLE renderHeap = nullptr;
+
+// The open scan of the images folder. The settings dialog closes it when the folder
+// changes, so every use of it goes through this lock.
+struct FolderScan {
+    FolderScan() { InitializeCriticalSection(&lock); }
+    CRITICAL_SECTION lock;
+    HANDLE handle = nullptr;
+};
+
+FolderScan& folderScan() {
+    static FolderScan scan;
+    return scan;
+}
+
+class FolderScanLock {
+  public:
+    FolderScanLock() { EnterCriticalSection(&folderScan().lock); }
+    ~FolderScanLock() { LeaveCriticalSection(&folderScan().lock); }
+    FolderScanLock(const FolderScanLock&) = delete;
+    FolderScanLock& operator=(const FolderScanLock&) = delete;
+};
+
+void closeScanLocked() {
+    if (folderScan().handle)
+        FindClose(folderScan().handle);
+    folderScan().handle = nullptr;
+}
+
+// The images folder as the folder walk sees it.
+class ImagesFolderListing : public FolderListing {
+  public:
+    bool isOpen() const override {
+        FolderScanLock guard;
+        return folderScan().handle != nullptr;
     }
-    renderThreadEnded();
+    bool open() override {
+        folder_ = imagesFolderPath();
+        SetCurrentDirectoryA(folder_.c_str());
+        FolderScanLock guard;
+        closeScanLocked();
+        HANDLE scan = FindFirstFileA(scanPattern, &entry_);
+        folderScan().handle = scan == INVALID_HANDLE_VALUE ? nullptr : scan;
+        return folderScan().handle != nullptr;
+    }
+    bool advance() override {
+        FolderScanLock guard;
+        return folderScan().handle && FindNextFileA(folderScan().handle, &entry_);
+    }
+    const char* name() const override { return entry_.cFileName; }
+    void close() override {
+        FolderScanLock guard;
+        closeScanLocked();
+    }
+    // The full path of an entry of the scanned folder, whatever the current directory is now.
+    std::string pathOf(const char* fileName) const {
+        std::string relative = folder_;
+        if (!relative.empty() && relative.back() != '\\' && relative.back() != '/')
+            relative += '\\';
+        relative += fileName;
+        char full[MAX_PATH];
+        DWORD length = GetFullPathNameA(relative.c_str(), sizeof(full), full, nullptr);
+        return length > 0 && length < sizeof(full) ? std::string(full, length) : relative;
+    }
+
+  private:
+    std::string folder_;
+    WIN32_FIND_DATAA entry_ = {};
+};
+
+// A locked DirectDraw surface, unlocked on every way out.
+class SurfaceLock {
+  public:
+    explicit SurfaceLock(IDirectDrawSurface3* surface) : surface_(surface) {
+        description_.dwSize = sizeof(description_);
+        locked_ = surface_ &&
+                  SUCCEEDED(surface_->Lock(nullptr, &description_, DDLOCK_WAIT, nullptr));
+    }
+    ~SurfaceLock() {
+        if (locked_)
+            surface_->Unlock(nullptr);
+    }
+    SurfaceLock(const SurfaceLock&) = delete;
+    SurfaceLock& operator=(const SurfaceLock&) = delete;
+    explicit operator bool() const { return locked_; }
+    SurfaceView view() const {
+        return {static_cast<std::uint8_t*>(description_.lpSurface),
+                static_cast<std::int32_t>(description_.lPitch),
+                static_cast<std::int32_t>(description_.dwWidth),
+                static_cast<std::int32_t>(description_.dwHeight)};
+    }
+    DWORD bitCount() const { return description_.ddpfPixelFormat.dwRGBBitCount; }
+
+  private:
+    IDirectDrawSurface3* surface_;
+    DDSURFACEDESC description_ = {};
+    bool locked_ = false;
+};
+
+// A block of the render heap, freed on every way out of the thread.
+class RenderHeapBlock {
+  public:
+    explicit RenderHeapBlock(SIZE_T size)
+        : block_(static_cast<std::uint8_t*>(
+              HeapAlloc(renderHeap, HEAP_ZERO_MEMORY | HEAP_NO_SERIALIZE, size))) {}
+    ~RenderHeapBlock() {
+        if (block_)
+            HeapFree(renderHeap, HEAP_NO_SERIALIZE, block_);
+    }
+    RenderHeapBlock(const RenderHeapBlock&) = delete;
+    RenderHeapBlock& operator=(const RenderHeapBlock&) = delete;
+    std::uint8_t* get() const { return block_; }
+
+  private:
+    std::uint8_t* block_;
+};
+
+// COM for the picture decoder, on this thread only.
+class ComApartment {
+  public:
+    ComApartment() : initialised_(SUCCEEDED(CoInitialize(nullptr))) {}
+    ~ComApartment() {
+        if (initialised_)
+            CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+  private:
+    bool initialised_;
+};
+
+// Tells waiting holds that the thread is gone, however it ends.
+struct EndNotice {
+    EndNotice() = default;
+    ~EndNotice() { renderThreadEnded(); }
+    EndNotice(const EndNotice&) = delete;
+    EndNotice& operator=(const EndNotice&) = delete;
+};
+
+void seedFromClock() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    seedRandom(static_cast<std::uint32_t>(now.wDay + now.wHour + now.wMinute + now.wSecond));
+}
+
+// One reveal step on the locked surfaces; false when a surface cannot be locked.
+bool revealOnSurfaces(const CycleState& state, const RevealMapView& revealMap,
+                      const SaverSettings& settings) {
+    SurfaceLock screen(primarySurface);
+    if (!screen)
+        return false;
+    SurfaceLock picture(pictureSurface);
+    if (!picture)
+        return false; // the screen's lock is given back on the way out
+    TargetGeometry target = {TargetRect.left,  TargetRect.top,  TargetRect.right,
+                             TargetRect.bottom, TargetOrigin.x, TargetOrigin.y};
+    RevealOptions options = {state.cutBackground, state.scatterCount, state.channelMap,
+                             settings.psychedeliaLevel, renderStopRequested};
+    revealStep(screen.view(), screen.bitCount(), picture.view(), target, revealMap, options);
+    return true;
+}
+
+} // namespace
+
+void closeFolderScan() {
+    FolderScanLock guard;
+    closeScanLocked();
+}
+
+DWORD WINAPI runRenderThread(void* parameter) {
+    EndNotice endNotice;
+    const SaverSettings& settings = *static_cast<const SaverSettings*>(parameter);
+    if (!renderHeap)
+        renderHeap = HeapCreate(HEAP_NO_SERIALIZE, 0, 0);
+    if (!renderHeap)
+        return 0;
+    useWindowsSurfaceHeap();
+    ComApartment com;
+    seedFromClock();
+
+    const std::int32_t width = TargetRect.right - TargetRect.left;
+    const std::int32_t height = TargetRect.bottom - TargetRect.top;
+    if (width <= 0 || height <= 0)
+        return 0;
+    RenderHeapBlock revealCells(static_cast<SIZE_T>(width) * static_cast<SIZE_T>(height));
+    if (!revealCells.get())
+        return 0;
+    const RevealMapView revealMap = {revealCells.get(), width, height};
+
+    CycleState state;
+    state.lastPictureName = lastPictureName;
+    state.lastPictureSearchDone = &lastPictureSearchDone;
+    ImagesFolderListing listing;
+    auto loadPicture = [&listing](const char* fileName, bool cutBackground) -> std::int32_t {
+        return loadPictureToSurface(pictureSurface, listing.pathOf(fileName).c_str(),
+                                    cutBackground);
+    };
+
+    DropRipple ripple(renderHeap, width, height);
+    ripple.prepareRipple();
+
+    while (renderCheckpoint()) {
+        if (!waveSurfaceValid) {
+            ripple.releaseRipple();
+            waveSurfaceValid = 1;
+            ripple.prepareRipple();
+            continue;
+        }
+        if (state.pictureStep == 0 && startCycle(state, listing, settings, loadPicture))
+            std::memset(revealCells.get(), 0, static_cast<size_t>(width) * height);
+
+        StepAction action = stepActionFor(state.pictureStep, settings.dropPeriod);
+        switch (action) {
+        case StepAction::Reveal:
+            if (!revealOnSurfaces(state, revealMap, settings))
+                return 0; // a lost surface ends the animation; the screen keeps its frame
+            break;
+        case StepAction::Hold:
+            if (!renderSleep(holdMilliseconds))
+                return 0;
+            break;
+        case StepAction::Drop:
+            ripple.dropStep();
+            break;
+        case StepAction::Pass:
+        case StepAction::Restart:
+            break;
+        }
+        state.pictureStep = nextPictureStep(state.pictureStep, action);
+    }
+    listing.close();
     return 0;
 }

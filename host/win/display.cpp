@@ -65,9 +65,21 @@ IDirectDrawSurface3* toSurface3(IDirectDrawSurface* surface) {
     return surface3;
 }
 
+// DirectDraw is loaded at run time, so that a system without it gets the failure message
+// instead of a program that cannot start at all. The library stays for the process's life.
+HRESULT directDrawCreate(IDirectDraw** directDrawOut) {
+    using CreateFunction = HRESULT(WINAPI*)(GUID*, IDirectDraw**, IUnknown*);
+    static HMODULE library = LoadLibraryA("ddraw.dll");
+    if (!library)
+        return E_FAIL;
+    auto create = reinterpret_cast<CreateFunction>(
+        reinterpret_cast<void*>(GetProcAddress(library, "DirectDrawCreate")));
+    return create ? create(nullptr, directDrawOut, nullptr) : E_FAIL;
+}
+
 bool createDirectDraw() {
     IDirectDraw* first = nullptr;
-    if (FAILED(DirectDrawCreate(nullptr, &first, nullptr)))
+    if (FAILED(directDrawCreate(&first)))
         return false;
     HRESULT result =
         first->QueryInterface(IID_IDirectDraw2, reinterpret_cast<void**>(&directDraw));

@@ -3,6 +3,9 @@
 #include "engine/win/render_control.h"
 #include "host/win/display.h"
 #include "host/win/host_state.h"
+#include "host/win/scoped.h"
+#include "pictures/win/picture_loader.h"
+#include "pictures/win/wallpaper_generator.h"
 #include "settings/win/settings_store.h"
 
 namespace {
@@ -12,6 +15,30 @@ namespace {
 constexpr DWORD renderStopBoundMs = 2000;
 
 volatile LONG shutdownCount = 0;
+
+// The last frame of the screen becomes the desktop wallpaper when the user asked for it.
+void captureFrame() {
+    if (!saverSettings.wallpaperGenerator || !saverFlag || !primarySurface)
+        return;
+    ScopedBitmap frame;
+    {
+        ScopedSurfaceDC screen(primarySurface);
+        if (!screen)
+            return;
+        ScopedMemoryDC memory(CreateCompatibleDC(screen.get()));
+        int width = TargetRect.right - TargetRect.left;
+        int height = TargetRect.bottom - TargetRect.top;
+        frame.reset(CreateCompatibleBitmap(screen.get(), width, height));
+        if (!memory || !frame)
+            return;
+        ScopedSelect selected(memory.get(), frame.get());
+        BitBlt(memory.get(), 0, 0, width, height, screen.get(), TargetRect.left, TargetRect.top,
+               SRCCOPY);
+    }
+    // Selected nowhere and with the surface's context given back, the frame can be written.
+    if (saverSettings.wallpaperGenerator == 1)
+        generateWallpaper(frame.get());
+}
 
 void restoreDisplayMode() {
     if (saverFlag && saverSettings.videoMode != 0 && directDraw && displayModeChanged)
@@ -40,6 +67,7 @@ void shutdown(HWND window) {
     // captured and the display mode is put back; it is stopped right after.
     if (renderThreadHandle)
         holdRender();
+    captureFrame();
     restoreDisplayMode();
     stopRendering();
     enterInstallDir();

@@ -1,0 +1,235 @@
+#include "engine/reveal.h"
+
+#include "engine/random.h"
+
+#include <cstddef>
+#include <type_traits>
+
+namespace {
+
+// Largest target side whose random positions stay exact in 32-bit arithmetic.
+constexpr std::int64_t largestSide = 65536;
+
+// A source pixel as the reveal needs it: its colour as compared with the background key,
+// and the bytes to write, already arranged by the channel map.
+struct SourcePixel {
+    std::uint32_t key;
+    std::uint32_t out;
+};
+
+template <int Bytes> struct PixelFormat {
+    ChannelMap map;
+    bool mapped16;
+
+    SourcePixel read(const std::uint8_t* p) const {
+        if constexpr (Bytes == 2) {
+            std::uint16_t value = static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+            return {value, mapped16 ? mapPixel16(value, map) : value};
+        } else {
+            std::uint8_t arranged[3];
+            placeBytes(arranged, p[0], p[1], p[2], map);
+            return {(std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2],
+                    arranged[0] | (std::uint32_t{arranged[1]} << 8) |
+                        (std::uint32_t{arranged[2]} << 16)};
+        }
+    }
+
+    static void write(std::uint8_t* p, std::uint32_t out) {
+        p[0] = static_cast<std::uint8_t>(out);
+        p[1] = static_cast<std::uint8_t>(out >> 8);
+        if constexpr (Bytes != 2)
+            p[2] = static_cast<std::uint8_t>(out >> 16); // a 32-bit pixel keeps its fourth byte
+    }
+};
+
+// Everything a step needs, taken once before its loops.
+struct StepPlan {
+    std::uint32_t rows, columns;
+    std::uint32_t boundX, boundY; // largest px and py a draw can give
+    std::int32_t originX, originY;
+    std::int64_t left, top, lastX, lastY; // scatter copies are clamped to these
+    std::uint8_t* screen;
+    std::ptrdiff_t screenPitch;
+    std::int32_t screenWidth, screenHeight;
+    const std::uint8_t* picture;
+    std::ptrdiff_t picturePitch;
+    std::int32_t pictureWidth, pictureHeight;
+    std::uint8_t* cells;
+    std::int32_t mapWidth, mapHeight;
+    bool cut;
+    std::uint32_t backgroundKey;
+    std::int32_t scatter;
+    bool (*stopRequested)();
+};
+
+// Checked is for a target that does not fit the buffers: every position is tested, and
+// draws and copies that fall outside are dropped. The random sequence stays the same.
+template <int Bytes, bool Checked>
+bool runStep(const StepPlan& plan, const PixelFormat<Bytes> format) {
+    // Everything the loops use is copied into locals first: the byte writes below could
+    // alias the plan, and would make the compiler reload it after every pixel.
+    using Coord = std::conditional_t<Checked, std::int64_t, std::int32_t>;
+    const Coord originX = static_cast<Coord>(plan.originX);
+    const Coord originY = static_cast<Coord>(plan.originY);
+    const Coord left = static_cast<Coord>(plan.left), lastX = static_cast<Coord>(plan.lastX);
+    const Coord top = static_cast<Coord>(plan.top), lastY = static_cast<Coord>(plan.lastY);
+    const Coord scatter = plan.scatter;
+    const std::uint32_t scatterSpan = static_cast<std::uint32_t>(2 * plan.scatter);
+    const std::uint32_t rows = plan.rows, columns = plan.columns;
+    const std::uint32_t boundX = plan.boundX, boundY = plan.boundY;
+    std::uint8_t* const screen = plan.screen;
+    const std::ptrdiff_t screenPitch = plan.screenPitch;
+    const Coord screenWidth = plan.screenWidth, screenHeight = plan.screenHeight;
+    const std::uint8_t* const picture = plan.picture;
+    const std::ptrdiff_t picturePitch = plan.picturePitch;
+    const std::uint32_t pictureWidth = static_cast<std::uint32_t>(plan.pictureWidth);
+    const std::uint32_t pictureHeight = static_cast<std::uint32_t>(plan.pictureHeight);
+    std::uint8_t* const cells = plan.cells;
+    const std::ptrdiff_t mapWidth = plan.mapWidth;
+    const std::uint32_t mapHeight = static_cast<std::uint32_t>(plan.mapHeight);
+    const bool cut = plan.cut;
+    const std::uint32_t backgroundKey = plan.backgroundKey;
+    bool (*const stopRequested)() = plan.stopRequested;
+
+    RandomGenerator random = loadRandom();
+    for (std::uint32_t row = 0; row < rows; ++row) {
+        if (stopRequested != nullptr && stopRequested()) {
+            storeRandom(random);
+            return false;
+        }
+        for (std::uint32_t column = 0; column < columns; ++column) {
+            const std::uint32_t px = random.upTo(boundX);
+            const std::uint32_t py = random.upTo(boundY);
+            const Coord sx = originX + static_cast<Coord>(px);
+            const Coord sy = originY + static_cast<Coord>(py);
+            if constexpr (Checked) {
+                if (px >= static_cast<std::uint32_t>(mapWidth) || py >= mapHeight ||
+                    px >= pictureWidth || py >= pictureHeight || sx < 0 || sy < 0 ||
+                    sx >= screenWidth || sy >= screenHeight)
+                    continue;
+            }
+            std::uint8_t& cell = cells[static_cast<std::ptrdiff_t>(py) * mapWidth + px];
+            if (cell != 0)
+                continue;
+            cell = 1;
+
+            const SourcePixel source =
+                format.read(picture + static_cast<std::ptrdiff_t>(py) * picturePitch +
+                            static_cast<std::ptrdiff_t>(px) * Bytes);
+            const bool background = cut && source.key == backgroundKey;
+            if (!background)
+                format.write(screen + static_cast<std::ptrdiff_t>(sy) * screenPitch +
+                                 static_cast<std::ptrdiff_t>(sx) * Bytes,
+                             source.out);
+
+            // Background pixels still draw their copies' numbers, to keep the sequence.
+            for (Coord copy = 0; copy < scatter; ++copy) {
+                Coord qx = sx - scatter + static_cast<Coord>(random.upTo(scatterSpan));
+                qx = qx < left ? left : (qx > lastX ? lastX : qx);
+                Coord qy = sy - scatter + static_cast<Coord>(random.upTo(scatterSpan));
+                qy = qy < top ? top : (qy > lastY ? lastY : qy);
+                if (background)
+                    continue;
+                if constexpr (Checked) {
+                    if (qx < 0 || qy < 0 || qx >= screenWidth || qy >= screenHeight)
+                        continue;
+                }
+                format.write(screen + static_cast<std::ptrdiff_t>(qy) * screenPitch +
+                                 static_cast<std::ptrdiff_t>(qx) * Bytes,
+                             source.out);
+            }
+        }
+    }
+    storeRandom(random);
+    return true;
+}
+
+bool viewUsable(const SurfaceView& view, int bytes) {
+    if (view.bits == nullptr || view.width < 0 || view.height < 0)
+        return false;
+    std::int64_t pitch = view.pitch < 0 ? -std::int64_t{view.pitch} : view.pitch;
+    return view.height <= 1 || pitch >= std::int64_t{view.width} * bytes;
+}
+
+// True when no draw of the step can leave the buffers, so the loops need no tests.
+bool targetFits(const StepPlan& plan) {
+    // A target whose right or bottom lies before the origin wraps the bounds round to
+    // huge numbers, which end up here too.
+    const std::int64_t drawWidth = std::int64_t{plan.boundX} + 1;
+    const std::int64_t drawHeight = std::int64_t{plan.boundY} + 1;
+    if (drawWidth > largestSide || drawHeight > largestSide)
+        return false;
+    if (drawWidth > plan.mapWidth || drawHeight > plan.mapHeight || drawWidth > plan.pictureWidth ||
+        drawHeight > plan.pictureHeight)
+        return false;
+    if (plan.originX < 0 || plan.originY < 0 || plan.originX + drawWidth > plan.screenWidth ||
+        plan.originY + drawHeight > plan.screenHeight)
+        return false;
+    if (plan.scatter > 0 && (plan.left < 0 || plan.top < 0 || plan.lastX >= plan.screenWidth ||
+                             plan.lastY >= plan.screenHeight))
+        return false;
+    return true;
+}
+
+template <int Bytes>
+bool revealAtDepth(StepPlan& plan, const SurfaceView& screen, const SurfaceView& picture,
+                   const RevealMapView& revealMap, const RevealOptions& options) {
+    if (!viewUsable(screen, Bytes) || !viewUsable(picture, Bytes) || revealMap.cells == nullptr ||
+        revealMap.width < 0 || revealMap.height < 0)
+        return true;
+    PixelFormat<Bytes> format{options.channelMap, options.psychedeliaLevel != 0};
+    plan.cut = options.cutBackground && picture.width > 0 && picture.height > 0;
+    plan.backgroundKey = plan.cut ? format.read(picture.bits).key : 0;
+    if (targetFits(plan))
+        return runStep<Bytes, false>(plan, format);
+    return runStep<Bytes, true>(plan, format);
+}
+
+} // namespace
+
+bool revealStep(const SurfaceView& screen, std::uint32_t screenBitCount, const SurfaceView& picture,
+                const TargetGeometry& target, const RevealMapView& revealMap,
+                const RevealOptions& options) {
+    StepPlan plan{};
+    const std::int64_t rows = std::int64_t{target.bottom} - target.top;
+    const std::int64_t columns = std::int64_t{target.right} - target.left;
+    if (rows <= 0 || columns <= 0)
+        return true;
+    plan.rows = static_cast<std::uint32_t>(rows);
+    plan.columns = static_cast<std::uint32_t>(columns);
+    // Computed in 32 bits, as the generator takes them.
+    plan.boundX =
+        static_cast<std::uint32_t>(target.right) - static_cast<std::uint32_t>(target.originX) - 1u;
+    plan.boundY =
+        static_cast<std::uint32_t>(target.bottom) - static_cast<std::uint32_t>(target.originY) - 1u;
+    plan.originX = target.originX;
+    plan.originY = target.originY;
+    plan.left = target.left;
+    plan.top = target.top;
+    plan.lastX = std::int64_t{target.right} - 1;
+    plan.lastY = std::int64_t{target.bottom} - 1;
+    plan.screen = screen.bits;
+    plan.screenPitch = screen.pitch;
+    plan.screenWidth = screen.width;
+    plan.screenHeight = screen.height;
+    plan.picture = picture.bits;
+    plan.picturePitch = picture.pitch;
+    plan.pictureWidth = picture.width;
+    plan.pictureHeight = picture.height;
+    plan.cells = revealMap.cells;
+    plan.mapWidth = revealMap.width;
+    plan.mapHeight = revealMap.height;
+    plan.scatter = options.scatterCount;
+    plan.stopRequested = options.stopRequested;
+
+    switch (screenBitCount) {
+    case 16:
+        return revealAtDepth<2>(plan, screen, picture, revealMap, options);
+    case 24:
+        return revealAtDepth<3>(plan, screen, picture, revealMap, options);
+    case 32:
+        return revealAtDepth<4>(plan, screen, picture, revealMap, options);
+    default:
+        return true;
+    }
+}

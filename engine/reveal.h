@@ -1,0 +1,48 @@
+// One step of the pixel reveal: randomly chosen, not yet revealed pixels of the picture
+// surface copied to the screen, with the blur scatter, the channel arrangement and the
+// background cut.
+#pragma once
+
+#include "engine/channel_map.h"
+
+#include <cstdint>
+
+// A locked surface: `bits` is the first byte of row 0, rows are `pitch` bytes apart, and
+// `width` x `height` pixels may be read or written.
+struct SurfaceView {
+    std::uint8_t* bits;
+    std::int32_t pitch;
+    std::int32_t width;
+    std::int32_t height;
+};
+
+// TargetRect and TargetOrigin, as read at the start of the step.
+struct TargetGeometry {
+    std::int32_t left, top, right, bottom;
+    std::int32_t originX, originY;
+};
+
+// One byte per target pixel, row by row; 1 once the pixel was revealed for this picture.
+struct RevealMapView {
+    std::uint8_t* cells;
+    std::int32_t width;
+    std::int32_t height;
+};
+
+struct RevealOptions {
+    bool cutBackground;
+    std::uint8_t scatterCount;
+    ChannelMap channelMap;
+    // The live level, read when the step starts: at 16 bits, 0 copies pixels unchanged.
+    std::uint8_t psychedeliaLevel;
+    // Asked before every row; true ends the step early. May be null.
+    bool (*stopRequested)();
+};
+
+// One reveal step with the shared random generator: a draw for every pixel of the target.
+// `screenBitCount` decides the layout of both surfaces (16, 24 or 32 bits; any other
+// depth draws nothing). Nothing outside the views is read or written, whatever the
+// geometry. False when a stop request ended the step early.
+bool revealStep(const SurfaceView& screen, std::uint32_t screenBitCount, const SurfaceView& picture,
+                const TargetGeometry& target, const RevealMapView& revealMap,
+                const RevealOptions& options);

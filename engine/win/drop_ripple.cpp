@@ -1,0 +1,128 @@
+#include "engine/win/drop_ripple.h"
+
+#include "engine/win/render_control.h"
+#include "host/win/display.h"
+#include "host/win/host_state.h"
+#include "pictures/win/picture_loader.h"
+#include "settings/win/settings_store.h"
+
+namespace {
+
+// Surface page locks, given back on every way out of a drop.
+class ScopedPageLock {
+  public:
+    explicit ScopedPageLock(IDirectDrawSurface3* surface) : surface_(surface) {
+        if (surface_)
+            surface_->PageLock(0);
+    }
+    ~ScopedPageLock() {
+        if (surface_)
+            surface_->PageUnlock(0);
+    }
+    ScopedPageLock(const ScopedPageLock&) = delete;
+    ScopedPageLock& operator=(const ScopedPageLock&) = delete;
+
+  private:
+    IDirectDrawSurface3* surface_;
+};
+
+const BITMAPINFO* asBitmapInfo(const BITMAPINFOHEADER& header) {
+    return reinterpret_cast<const BITMAPINFO*>(&header);
+}
+
+} // namespace
+
+DropRipple::DropRipple(HANDLE heap, std::int32_t width, std::int32_t height)
+    : heap_(heap), width_(width), height_(height) {
+    patchHeader_.biSize = sizeof(BITMAPINFOHEADER);
+    patchHeader_.biPlanes = 1;
+    patchHeader_.biBitCount = 32;
+    patchHeader_.biCompression = BI_RGB;
+}
+
+DropRipple::~DropRipple() { releaseRipple(); }
+
+void DropRipple::prepareRipple() {
+    preset_ = dropPresetFor(saverSettings.waveSize);
+    const std::int32_t side = patchSide(preset_);
+    patchDC_.reset(CreateCompatibleDC(nullptr));
+    patchHeader_.biWidth = side;
+    patchHeader_.biHeight = side; // bottom-up rows
+    const SIZE_T bytes = static_cast<SIZE_T>(side) * side * sizeof(std::uint32_t);
+    patchPixels_ = static_cast<std::uint32_t*>(HeapAlloc(heap_, HEAP_ZERO_MEMORY, bytes));
+    ripplePixels_ = static_cast<std::uint32_t*>(HeapAlloc(heap_, HEAP_ZERO_MEMORY, bytes));
+    if (patchPixels_) {
+        ScopedSurfaceDC screen(primarySurface);
+        if (screen)
+            patchBitmap_.reset(CreateDIBitmap(screen.get(), &patchHeader_, 0, patchPixels_,
+                                              asBitmapInfo(patchHeader_), DIB_RGB_COLORS));
+    }
+    water_.init(side, side);
+}
+
+void DropRipple::releaseRipple() {
+    if (patchPixels_)
+        HeapFree(heap_, 0, patchPixels_);
+    if (ripplePixels_)
+        HeapFree(heap_, 0, ripplePixels_);
+    patchPixels_ = nullptr;
+    ripplePixels_ = nullptr;
+    patchDC_.reset();
+    patchBitmap_.reset();
+    water_.release();
+}
+
+void DropRipple::capturePatch(const DropPlacement& drop) {
+    ScopedSurfaceDC screen(primarySurface);
+    if (!screen)
+        return; // the patch keeps what it held
+    const std::int32_t side = patchSide(preset_);
+    {
+        ScopedSelect selected(patchDC_.get(), patchBitmap_.get());
+        BitBlt(patchDC_.get(), 0, 0, side, side, screen.get(), TargetOrigin.x + drop.patchLeft,
+               TargetOrigin.y + drop.patchTop, SRCCOPY);
+    }
+    GetDIBits(patchDC_.get(), patchBitmap_.get(), 0, side, patchPixels_,
+              reinterpret_cast<BITMAPINFO*>(&patchHeader_), DIB_RGB_COLORS);
+}
+
+void DropRipple::drawFrame(const DropPlacement& drop) {
+    const std::int32_t side = patchSide(preset_);
+    {
+        ScopedSurfaceDC picture(pictureSurface);
+        if (picture) {
+            SetDIBits(picture.get(), patchBitmap_.get(), 0, side, ripplePixels_,
+                      asBitmapInfo(patchHeader_), DIB_RGB_COLORS);
+            ScopedSelect selected(patchDC_.get(), patchBitmap_.get());
+            BitBlt(picture.get(), drop.patchLeft, drop.patchTop, side, side, patchDC_.get(), 0,
+                   0, SRCCOPY);
+        }
+    }
+    RECT source = {drop.dropRect.left, drop.dropRect.top, drop.dropRect.right,
+                   drop.dropRect.bottom};
+    primarySurface->BltFast(TargetRect.left + drop.dropRect.left,
+                            TargetRect.top + drop.dropRect.top, pictureSurface, &source,
+                            DDBLTFAST_WAIT);
+}
+
+void DropRipple::dropStep() {
+    // Without its buffers (no memory) a drop would write through nothing: leave it out.
+    if (!patchPixels_ || !ripplePixels_ || !patchDC_ || !water_.ready() || !primarySurface ||
+        !pictureSurface)
+        return;
+    DropPlacement drop;
+    if (!planDrop(width_, height_, preset_.patchHalf, drop))
+        return;
+    water_.clear();
+    water_.addDrop(drop.dx, drop.dy, preset_.dropRadius, preset_.dropStrength, water_.current);
+    capturePatch(drop);
+
+    ScopedPageLock pageLock(pictureSurface);
+    const std::int32_t frames = framesPerDrop(preset_);
+    for (std::int32_t frame = 0; frame < frames; ++frame) {
+        if (!renderCheckpoint())
+            return;
+        water_.advance(patchPixels_, ripplePixels_);
+        drawFrame(drop);
+    }
+}

@@ -1,0 +1,43 @@
+// "Drop by drop": a water drop falls on the picture on screen and its ripple plays over a
+// square patch, read from the screen and put back through the picture surface.
+#pragma once
+
+#include "engine/drop_geometry.h"
+#include "engine/water_surface.h"
+#include "host/win/scoped.h"
+
+#include <windows.h>
+
+#include <cstdint>
+
+// The ripple resources of the render thread. Buffers come from the render heap; nothing is
+// allocated per drop or per frame.
+class DropRipple {
+  public:
+    // `heap` is the render heap; drops fall within width x height of the target.
+    DropRipple(HANDLE heap, std::int32_t width, std::int32_t height);
+    ~DropRipple();
+    DropRipple(const DropRipple&) = delete;
+    DropRipple& operator=(const DropRipple&) = delete;
+
+    // Builds the resources for the current wave size.
+    void prepareRipple();
+    void releaseRipple();
+    // One drop and its whole ripple; returns early, between two frames, on a stop request.
+    void dropStep();
+
+  private:
+    void capturePatch(const DropPlacement& drop);
+    void drawFrame(const DropPlacement& drop);
+
+    HANDLE heap_;
+    std::int32_t width_;
+    std::int32_t height_;
+    DropPreset preset_ = {};
+    WaterSurface water_;
+    BITMAPINFOHEADER patchHeader_ = {};
+    std::uint32_t* patchPixels_ = nullptr;
+    std::uint32_t* ripplePixels_ = nullptr;
+    ScopedMemoryDC patchDC_;
+    ScopedBitmap patchBitmap_;
+};

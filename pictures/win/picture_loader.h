@@ -1,0 +1,52 @@
+// Decoding a picture file and fitting it over the off-screen DirectDraw surface.
+#pragma once
+
+#include <windows.h>
+
+#include <ddraw.h>
+#include <olectl.h>
+
+#include "host/win/scoped.h"
+
+// The device context of a DirectDraw surface, given back with ReleaseDC.
+// result() holds the HRESULT of GetDC, so a caller can pass a failure on.
+class ScopedSurfaceDC {
+  public:
+    explicit ScopedSurfaceDC(IDirectDrawSurface3* surface) : surface_(surface) {
+        result_ = surface_ ? surface_->GetDC(&dc_) : E_FAIL;
+        if (FAILED(result_))
+            dc_ = nullptr;
+    }
+    ~ScopedSurfaceDC() {
+        if (dc_)
+            surface_->ReleaseDC(dc_);
+    }
+    ScopedSurfaceDC(const ScopedSurfaceDC&) = delete;
+    ScopedSurfaceDC& operator=(const ScopedSurfaceDC&) = delete;
+
+    HDC get() const { return dc_; }
+    HRESULT result() const { return result_; }
+    explicit operator bool() const { return dc_ != nullptr; }
+
+  private:
+    IDirectDrawSurface3* surface_;
+    HDC dc_ = nullptr;
+    HRESULT result_ = E_FAIL;
+};
+
+// Files above this size are refused before any buffer is allocated.
+constexpr DWORD maxPictureFileSize = 256u * 1024u * 1024u;
+
+// Decodes the file at path and draws it over the whole surface: BMP scaled to the
+// surface, EMF played into it, GIF and JPEG centre-cropped to its shape.
+// Returns 0, -1 for a picture that cannot be loaded, or the failing call's HRESULT.
+long loadPictureToSurface(IDirectDrawSurface3* surface, const char* path, bool cutBackground);
+
+// Decodes a GIF or JPEG file through the system picture object. On success owner holds
+// the picture, which owns the returned bitmap; on failure returns nullptr.
+HBITMAP loadOlePicture(ComPtr<IPicture>& owner, const char* path);
+
+// Stretches the bitmap over the whole surface, cropping it evenly to the surface's shape.
+// A sourceWidth or sourceHeight of 0 stands for the bitmap's own size.
+long fitBitmapToSurface(IDirectDrawSurface3* surface, HBITMAP bitmap, int sourceX, int sourceY,
+                        int sourceWidth, int sourceHeight, bool cutBackground);

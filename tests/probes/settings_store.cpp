@@ -1,0 +1,112 @@
+// Runs the settings store in-process and prints what it saw, one "key=value" per line.
+//   load                      loadSettings
+//   save HEX32 FOLDER         fills the record and folder, enterInstallDir, saveSettings
+//   remember NAME             enterInstallDir, writeRememberedPicture with NAME
+//   enter                     enterInstallDir
+//   installdir SIZE           readInstallDir with a buffer of SIZE bytes
+//   hold FILE MS              keeps FILE open (read access, read sharing) for MS ms
+#include "settings/win/settings_store.h"
+
+#include "host/win/scoped.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+void printRecord() {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&saverSettings);
+    std::printf("record=");
+    for (std::size_t i = 0; i < sizeof saverSettings; ++i)
+        std::printf("%02x", bytes[i]);
+    std::printf("\n");
+}
+
+void printCurrentDirectory() {
+    char dir[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, dir);
+    std::printf("cwd=%s\n", dir);
+}
+
+bool parseRecord(const char* hex, SaverSettings& record) {
+    if (std::strlen(hex) != 2 * sizeof record)
+        return false;
+    auto* bytes = reinterpret_cast<unsigned char*>(&record);
+    for (std::size_t i = 0; i < sizeof record; ++i) {
+        char pair[3] = {hex[2 * i], hex[2 * i + 1], 0};
+        char* end = nullptr;
+        bytes[i] = static_cast<unsigned char>(std::strtoul(pair, &end, 16));
+        if (*end)
+            return false;
+    }
+    return true;
+}
+
+int load() {
+    bool loaded = loadSettings();
+    std::printf("load=%d\n", loaded ? 1 : 0);
+    printRecord();
+    std::printf("folder=%s\n", imagesFolderPath().c_str());
+    std::printf("lastPicture=%s\n", lastPictureName);
+    std::printf("searchDone=%d\n", lastPictureSearchDone);
+    printCurrentDirectory();
+    return 0;
+}
+
+int save(const char* hex, const char* folder) {
+    if (!parseRecord(hex, saverSettings))
+        return 2;
+    replaceImagesFolder(folder);
+    std::printf("enter=%d\n", enterInstallDir() ? 1 : 0);
+    std::printf("save=%d\n", saveSettings() ? 1 : 0);
+    return 0;
+}
+
+int remember(const char* name) {
+    std::snprintf(lastPictureName, sizeof lastPictureName, "%s", name);
+    std::printf("enter=%d\n", enterInstallDir() ? 1 : 0);
+    writeRememberedPicture();
+    std::printf("remembered=1\n");
+    return 0;
+}
+
+int hold(const char* file, DWORD ms) {
+    ScopedHandle held(CreateFileA(file, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::printf("held=%d\n", held ? 1 : 0);
+    std::fflush(stdout);
+    Sleep(ms);
+    return held ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string command = argc > 1 ? argv[1] : "";
+    int result = 2;
+    if (command == "load")
+        result = load();
+    else if (command == "save" && argc == 4)
+        result = save(argv[2], argv[3]);
+    else if (command == "remember" && argc == 3)
+        result = remember(argv[2]);
+    else if (command == "enter") {
+        std::printf("enter=%d\n", enterInstallDir() ? 1 : 0);
+        printCurrentDirectory();
+        result = 0;
+    } else if (command == "installdir" && argc == 3) {
+        std::string dir;
+        bool read = readInstallDir(dir, std::strtoul(argv[2], nullptr, 10));
+        std::printf("read=%d\ndir=%s\n", read ? 1 : 0, dir.c_str());
+        result = 0;
+    } else if (command == "hold" && argc == 4)
+        result = hold(argv[2], std::strtoul(argv[3], nullptr, 10));
+    else
+        std::fprintf(stderr, "unknown command\n");
+    std::fflush(stdout);
+    return result;
+}

@@ -1,0 +1,301 @@
+#include "engine/folder_walk.h"
+#include "engine/picture_endings.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A directory listing in a fixed order, standing in for FindFirstFileA/FindNextFileA.
+class FakeListing : public FolderListing {
+  public:
+    explicit FakeListing(std::vector<std::string> names) : entries(std::move(names)) {}
+
+    bool isOpen() const override { return scanOpen; }
+    bool open() override {
+        ++opens;
+        scanOpen = true;
+        position = 0;
+        return openable && !entries.empty();
+    }
+    bool advance() override {
+        ++position;
+        return position < entries.size();
+    }
+    const char* name() const override {
+        if (onName)
+            onName();
+        return entries.at(position).c_str();
+    }
+    void close() override {
+        ++closes;
+        scanOpen = false;
+    }
+    // What the settings dialog does when the images folder changes.
+    void closeBehindTheThread() { scanOpen = false; }
+
+    std::vector<std::string> entries;
+    // Runs whenever the thread looks at an entry, to act between its look and its advance.
+    std::function<void()> onName;
+    bool openable = true;
+    bool scanOpen = false;
+    std::size_t position = 0;
+    int opens = 0;
+    int closes = 0;
+};
+
+SaverSettings allFormatsEnabled() {
+    SaverSettings settings{};
+    settings.dropPeriod = 15;
+    for (FormatSwitches& format : settings.formats)
+        format.formatEnabled = 1;
+    return settings;
+}
+
+// The render thread's side of the walk: one call of cycle() is one cycle start.
+struct Walk {
+    explicit Walk(std::vector<std::string> names) : listing(std::move(names)) {
+        std::memset(nameBuffer, '#', sizeof nameBuffer);
+        nameBuffer[0] = '\0';
+        state.lastPictureName = nameBuffer;
+        state.lastPictureSearchDone = &searchDone;
+    }
+
+    void remember(const char* name) {
+        std::strcpy(nameBuffer, name);
+        searchDone = 0;
+    }
+
+    // The name handed to the loader, or "" when the cycle accepted nothing.
+    std::string cycle() {
+        state.pictureStep = 0;
+        std::string loaded;
+        accepted = startCycle(state, listing, settings, [&](const char* file, bool cut) {
+            loaded = file;
+            cutSeen = cut;
+            if (onLoad)
+                onLoad();
+            return failing.count(file) != 0 ? -1 : 0;
+        });
+        EXPECT_EQ(accepted, !loaded.empty()) << "startCycle reports whether it loaded";
+        return loaded;
+    }
+
+    std::vector<std::string> cycles(int count) {
+        std::vector<std::string> shown;
+        for (int i = 0; i < count; ++i)
+            shown.push_back(cycle());
+        return shown;
+    }
+
+    std::string lastPictureName() const { return nameBuffer; }
+
+    FakeListing listing;
+    SaverSettings settings = allFormatsEnabled();
+    // Room past the 256 bytes to see that nothing is written there.
+    char nameBuffer[lastPictureNameSize + 16];
+    std::uint8_t searchDone = 1;
+    CycleState state;
+    std::set<std::string> failing;
+    std::function<void()> onLoad;
+    bool accepted = false;
+    bool cutSeen = false;
+};
+
+using Names = std::vector<std::string>;
+
+} // namespace
+
+TEST(PictureEndings, EndingsSelectTheirFormatInEitherCaseWithoutADot) {
+    const std::map<std::string, PictureFormat> accepted = {
+        {"PHOTO.JPEG", FormatJpeg}, {"x.Jpg", FormatJpeg}, {"abmp", FormatBmp},
+        {"a.bmp", FormatBmp},       {"b.GiF", FormatGif},  {"drawing.emf", FormatEmf},
+        {"bmp", FormatBmp},         {"jpeg", FormatJpeg},
+    };
+    for (const auto& [name, format] : accepted) {
+        std::optional<PictureFormat> found = pictureFormatOf(name.c_str());
+        ASSERT_TRUE(found.has_value()) << name;
+        EXPECT_EQ(*found, format) << name;
+    }
+    for (const char* name :
+         {"x.png", "x.wmf", "x.tiff", "notes.txt", "mp", "", "a.bmp.", "a.bmp ", "peg", "a.jp"})
+        EXPECT_FALSE(pictureFormatOf(name).has_value()) << name;
+    EXPECT_FALSE(pictureFormatOf(nullptr).has_value());
+}
+
+TEST(FolderWalk, ListingEndingInANonPictureGivesOneCycleWithoutANewPicture) {
+    Walk walk({"a.bmp", "b.gif", "notes.txt"});
+    EXPECT_EQ(walk.cycles(4), (Names{"a.bmp", "b.gif", "", "a.bmp"}));
+    EXPECT_EQ(walk.listing.opens, 2);
+    EXPECT_EQ(walk.listing.closes, 1);
+}
+
+TEST(FolderWalk, ScanRunningOutWhileLoadingStartsOverWithoutAnEmptyCycle) {
+    Walk walk({"a.bmp", "notes.txt", "b.gif"});
+    EXPECT_EQ(walk.cycles(5), (Names{"a.bmp", "b.gif", "a.bmp", "b.gif", "a.bmp"}));
+    EXPECT_EQ(walk.state.pictureStep, 0) << "no cycle was cut short";
+}
+
+TEST(FolderWalk, RememberedPictureIsShownFirstThenTheListingGoesOn) {
+    Walk walk({"a.bmp", "b.gif", "c.jpg"});
+    walk.remember("b.gif");
+    EXPECT_EQ(walk.cycles(4), (Names{"b.gif", "c.jpg", "a.bmp", "b.gif"}));
+    EXPECT_EQ(walk.searchDone, 1);
+}
+
+TEST(FolderWalk, MissingRememberedPictureEndsTheFirstCycleAtOnce) {
+    // B.GIF is not b.gif: the comparison is case-sensitive.
+    for (const Names& listing : {Names{"a.bmp", "c.jpg"}, Names{"a.bmp", "B.GIF", "c.jpg"}}) {
+        Walk walk(listing);
+        walk.remember("b.gif");
+        EXPECT_EQ(walk.cycle(), "") << listing[1];
+        EXPECT_EQ(walk.state.pictureStep, walk.settings.dropPeriod) << listing[1];
+        EXPECT_EQ(walk.searchDone, 1);
+        EXPECT_FALSE(walk.listing.isOpen());
+        EXPECT_EQ(walk.cycle(), "a.bmp") << listing[1];
+    }
+}
+
+TEST(FolderWalk, FailedLoadKeepsItsNameAndEndsTheCycle) {
+    Walk walk({"a.bmp", "b.gif", "c.jpg"});
+    walk.failing = {"b.gif"};
+    EXPECT_EQ(walk.cycle(), "a.bmp");
+    EXPECT_EQ(walk.state.pictureStep, 0);
+    EXPECT_EQ(walk.cycle(), "b.gif");
+    EXPECT_TRUE(walk.accepted) << "the reveal map is cleared after a failed load too";
+    EXPECT_EQ(walk.state.pictureStep, walk.settings.dropPeriod);
+    EXPECT_EQ(walk.lastPictureName(), "b.gif");
+    EXPECT_EQ(walk.cycle(), "c.jpg");
+    EXPECT_EQ(walk.lastPictureName(), "c.jpg");
+}
+
+TEST(FolderWalk, DisabledFormatsAreSkippedAndTheCutFlagFollowsTheFormat) {
+    Walk walk({"a.bmp", "b.gif", "c.jpg", "d.emf"});
+    walk.settings.formats[FormatGif].formatEnabled = 0;
+    walk.settings.formats[FormatEmf].formatEnabled = 0;
+    walk.settings.formats[FormatJpeg].formatCutBackground = 1;
+    EXPECT_EQ(walk.cycle(), "a.bmp");
+    EXPECT_FALSE(walk.state.cutBackground);
+    EXPECT_EQ(walk.cycle(), "c.jpg");
+    EXPECT_TRUE(walk.state.cutBackground);
+    EXPECT_TRUE(walk.cutSeen) << "the loader is told about the cut";
+    EXPECT_EQ(walk.cycle(), "");
+    EXPECT_TRUE(walk.state.cutBackground) << "kept until another entry is accepted";
+    EXPECT_EQ(walk.cycle(), "a.bmp");
+    EXPECT_FALSE(walk.state.cutBackground);
+}
+
+TEST(FolderWalk, OverlongNameIsStoredCutShortAndTerminated) {
+    const std::string longName = std::string(296, 'n') + ".bmp";
+    Walk walk({longName});
+    EXPECT_EQ(walk.cycle(), longName) << "the loader gets the whole name";
+    EXPECT_EQ(walk.lastPictureName(), longName.substr(0, lastPictureNameSize - 1));
+    for (std::size_t i = lastPictureNameSize; i < sizeof walk.nameBuffer; ++i)
+        EXPECT_EQ(walk.nameBuffer[i], '#') << "byte " << i << " lies beyond lastPictureName";
+
+    // A shorter name afterwards leaves no trace of the long one.
+    walk.listing.entries = {"a.bmp"};
+    walk.listing.closeBehindTheThread();
+    EXPECT_EQ(walk.cycle(), "a.bmp");
+    EXPECT_EQ(std::memcmp(walk.nameBuffer, "a.bmp\0\0\0", 8), 0);
+    EXPECT_EQ(walk.nameBuffer[lastPictureNameSize - 1], '\0');
+}
+
+TEST(FolderWalk, ScanClosedByTheDialogCountsAsTheEndOfTheFolder) {
+    Walk walk({"a.bmp", "b.gif", "c.jpg"});
+    walk.onLoad = [&] { walk.listing.closeBehindTheThread(); };
+    EXPECT_EQ(walk.cycle(), "a.bmp");
+    walk.onLoad = nullptr;
+    EXPECT_EQ(walk.cycle(), "a.bmp") << "a new scan starts from the first entry";
+    EXPECT_EQ(walk.cycle(), "b.gif");
+
+    // Closed between cycles: the next cycle opens a new scan.
+    walk.listing.closeBehindTheThread();
+    EXPECT_EQ(walk.cycle(), "a.bmp");
+    EXPECT_EQ(walk.listing.opens, 3);
+}
+
+TEST(FolderWalk, ScanClosedDuringTheRememberedSearchEndsTheSearch) {
+    Walk walk({"a.bmp", "b.gif", "c.jpg"});
+    walk.remember("c.jpg");
+    walk.listing.onName = [&] { walk.listing.closeBehindTheThread(); };
+    EXPECT_EQ(walk.cycle(), "");
+    EXPECT_EQ(walk.listing.position, 0u) << "a closed scan is never advanced";
+    EXPECT_EQ(walk.state.pictureStep, walk.settings.dropPeriod);
+    EXPECT_EQ(walk.searchDone, 1);
+    walk.listing.onName = nullptr;
+    EXPECT_EQ(walk.cycle(), "a.bmp");
+}
+
+TEST(FolderWalk, UnopenableOrEmptyFolderTriesAgainEveryCycle) {
+    Walk walk({"a.bmp"});
+    walk.listing.openable = false;
+    walk.settings.blurLevel = 7;
+    walk.settings.psychedeliaLevel = 5;
+    EXPECT_EQ(walk.cycles(3), (Names{"", "", ""}));
+    EXPECT_EQ(walk.listing.opens, 3);
+    EXPECT_EQ(walk.listing.closes, 3);
+    EXPECT_EQ(walk.state.pictureStep, 0) << "the cycle plays on the old picture";
+    EXPECT_EQ(walk.state.scatterCount, 7) << "blur is taken even without a picture";
+    EXPECT_EQ(walk.state.channelMap.blueSlot, 2);
+
+    Walk empty({"notes.txt", "folder"});
+    EXPECT_EQ(empty.cycles(2), (Names{"", ""}));
+    EXPECT_EQ(empty.listing.opens, 2);
+}
+
+namespace {
+// Plays one cycle's steps from 0 until the restart; the actions in order.
+std::vector<StepAction> playCycle(std::uint8_t dropPeriod) {
+    std::vector<StepAction> actions;
+    std::uint8_t step = 0;
+    for (int guard = 0; guard < 300; ++guard) {
+        StepAction action = stepActionFor(step, dropPeriod);
+        actions.push_back(action);
+        step = nextPictureStep(step, action);
+        if (action == StepAction::Restart)
+            break;
+    }
+    return actions;
+}
+
+int countOf(const std::vector<StepAction>& actions, StepAction wanted) {
+    int count = 0;
+    for (StepAction action : actions)
+        count += action == wanted;
+    return count;
+}
+} // namespace
+
+TEST(StepDispatch, CycleLengthFollowsTheDropPeriod) {
+    struct Expected {
+        std::uint8_t period;
+        int holds, passes, drops;
+    };
+    // Periods outside the slider play as its nearest end.
+    for (Expected e : {Expected{14, 1, 0, 0}, Expected{15, 0, 1, 1}, Expected{50, 0, 1, 36},
+                       Expected{0, 1, 0, 0}, Expected{13, 1, 0, 0}, Expected{255, 0, 1, 36}}) {
+        std::vector<StepAction> actions = playCycle(e.period);
+        ASSERT_EQ(actions.back(), StepAction::Restart) << "period " << int(e.period);
+        EXPECT_EQ(countOf(actions, StepAction::Reveal), 13) << "period " << int(e.period);
+        EXPECT_EQ(std::vector<StepAction>(actions.begin(), actions.begin() + 13),
+                  std::vector<StepAction>(13, StepAction::Reveal))
+            << "the reveal comes first";
+        EXPECT_EQ(countOf(actions, StepAction::Hold), e.holds) << "period " << int(e.period);
+        EXPECT_EQ(countOf(actions, StepAction::Pass), e.passes) << "period " << int(e.period);
+        EXPECT_EQ(countOf(actions, StepAction::Drop), e.drops) << "period " << int(e.period);
+    }
+}
+
+TEST(StepDispatch, StepsAtOrBeyondThePeriodRestartTheCycle) {
+    EXPECT_EQ(stepActionFor(15, 15), StepAction::Restart);
+    EXPECT_EQ(stepActionFor(40, 20), StepAction::Restart) << "period shortened mid-cycle";
+    EXPECT_EQ(stepActionFor(255, 50), StepAction::Restart);
+    EXPECT_EQ(nextPictureStep(40, StepAction::Restart), 0);
+}

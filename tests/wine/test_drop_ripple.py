@@ -1,0 +1,114 @@
+"""Water drops under Wine: rings on a flat picture that die away again, the size of the
+smallest ripple, and drops on an 8-bit screen."""
+
+import os
+import time
+
+import pictures
+from winebench import BUILD, SAVER_CLASS, expect, options, settings_bytes
+
+GREY = (128, 128, 128)
+SMALLEST_DROP_SIDE = 98  # what a drop of the smallest wave size puts back on the screen
+
+
+def start_on_grey(bench, **fields):
+    """The saver over one flat grey picture, one drop after each reveal."""
+    settings = dict(drop_period=15, blur=0, psychedelia=0, **fields)
+    bench.write_settings(settings_bytes(folder=bench.images_dir, **settings))
+    pictures.write_bmp(bench.unix_path(bench.images_dir) + "/grey.bmp",
+                       pictures.Picture(320, 240, GREY))
+    saver = bench.start_scr("/s")
+    bench.wait_window(cls=SAVER_CLASS, timeout=30, proc=saver)
+    return saver
+
+
+def changed_box(screen, reference, tolerance=6):
+    """The bounding box (left, top, right, bottom) of pixels unlike `reference`, and their
+    count; None for a screen that shows only the reference colour. Black pixels are left
+    out: those are the few that no reveal has reached yet, still showing the black screen
+    of the start, which a ripple over grey never makes."""
+    left = top = None
+    right = bottom = -1
+    count = 0
+    data, width = screen.data, screen.width
+    for y in range(screen.height):
+        row = data[y * width * 3:(y + 1) * width * 3]
+        for x in range(0, width * 3, 3):
+            if row[x] == row[x + 1] == row[x + 2] == 0:
+                continue
+            if (abs(row[x] - reference[0]) > tolerance or abs(row[x + 1] - reference[1])
+                    > tolerance or abs(row[x + 2] - reference[2]) > tolerance):
+                px = x // 3
+                count += 1
+                left = px if left is None or px < left else left
+                right = max(right, px)
+                top = y if top is None else top
+                bottom = y
+    return ((left, top, right + 1, bottom + 1), count) if count else (None, 0)
+
+
+def watch(bench, seconds):
+    """Screenshots over `seconds`: (changed box, changed count) of each against grey."""
+    frames = []
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        frames.append(changed_box(bench.screenshot(), GREY))
+    return frames
+
+
+def test_a_drop_shows_rings_that_settle_back_to_the_picture(bench):
+    # The largest drop plays longest, so screenshots are most likely to catch its rings.
+    saver = start_on_grey(bench, wave_size=4)
+    frames = watch(bench, 15)
+    bench.key("a")
+    expect(saver.wait(30), 0, "exit code")
+    rings = [i for i, (_, count) in enumerate(frames) if count >= 200]
+    expect(bool(rings), True, "a frame with rings among %d (changed counts %r)"
+           % (len(frames), [c for _, c in frames]))
+    settled = [i for i, (_, count) in enumerate(frames) if i > rings[0] and count < 2000]
+    expect(bool(settled), True, "the grey picture back after the rings (changed counts %r)"
+           % [c for _, c in frames])
+
+
+def test_smallest_wave_size_changes_only_a_small_square(bench):
+    saver = start_on_grey(bench, wave_size=0)
+    frames = watch(bench, 12)
+    bench.key("a")
+    expect(saver.wait(30), 0, "exit code")
+    # Frames before and during the grey picture's reveal differ almost everywhere; a ripple
+    # of this size can change no more than its square.
+    boxes = [box for box, count in frames if 0 < count <= 100000]
+    expect(bool(boxes), True, "a frame with a ripple among %d" % len(frames))
+    for left, top, right, bottom in boxes:
+        expect(right - left <= SMALLEST_DROP_SIDE and bottom - top <= SMALLEST_DROP_SIDE, True,
+               "changed pixels inside a %d-pixel square: box %r"
+               % (SMALLEST_DROP_SIDE, (left, top, right, bottom)))
+
+
+def run_drop_probe(bench, wave_size, seed=1):
+    """One drop in-process on the real surfaces: (depth, changed pixels at most, box)."""
+    proc = bench.start_wine(os.path.join(BUILD, "probe_drop_ripple.exe"), str(wave_size),
+                            str(seed))
+    expect(proc.wait(90), 0, "drop probe exit code")
+    out = dict(line.split(" ", 1) for line in proc.output().splitlines() if " " in line)
+    box = tuple(int(v) for v in out["box"].split()) if "box" in out else None
+    return int(out["depth"]), int(out["most"]), box
+
+
+def test_drop_probe_keeps_the_smallest_ripple_inside_its_square(bench):
+    for seed in (1, 7, 99):
+        depth, most, box = run_drop_probe(bench, 0, seed)
+        expect(most > 0, True, "pixels changed by a drop at seed %d" % seed)
+        left, top, right, bottom = box
+        expect(right - left <= SMALLEST_DROP_SIDE and bottom - top <= SMALLEST_DROP_SIDE, True,
+               "changed pixels inside a %d-pixel square at seed %d: box %r"
+               % (SMALLEST_DROP_SIDE, seed, box))
+
+
+@options(depth=8)
+def test_drops_ripple_on_an_eight_bit_screen(bench):
+    # Wine shows an 8-bit primary surface without a palette as black, so the drop is
+    # watched in the surface's own bytes.
+    depth, most, box = run_drop_probe(bench, 2)
+    expect(depth, 8, "bits per pixel of the primary surface")
+    expect(most >= 200, True, "pixels changed by a drop on an 8-bit screen: %d" % most)
