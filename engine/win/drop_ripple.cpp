@@ -40,7 +40,9 @@ DropRipple::DropRipple(HANDLE heap, std::int32_t width, std::int32_t height)
     patchHeader_.biCompression = BI_RGB;
 }
 
-DropRipple::~DropRipple() { releaseRipple(); }
+DropRipple::~DropRipple() {
+    releaseRipple();
+}
 
 void DropRipple::prepareRipple() {
     preset_ = dropPresetFor(saverSettings.waveSize);
@@ -94,8 +96,8 @@ void DropRipple::drawFrame(const DropPlacement& drop) {
             SetDIBits(picture.get(), patchBitmap_.get(), 0, side, ripplePixels_,
                       asBitmapInfo(patchHeader_), DIB_RGB_COLORS);
             ScopedSelect selected(patchDC_.get(), patchBitmap_.get());
-            BitBlt(picture.get(), drop.patchLeft, drop.patchTop, side, side, patchDC_.get(), 0,
-                   0, SRCCOPY);
+            BitBlt(picture.get(), drop.patchLeft, drop.patchTop, side, side, patchDC_.get(), 0, 0,
+                   SRCCOPY);
         }
     }
     RECT source = {drop.dropRect.left, drop.dropRect.top, drop.dropRect.right,

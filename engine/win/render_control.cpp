@@ -32,7 +32,9 @@ class Locked {
     Locked& operator=(const Locked&) = delete;
 };
 
-void wakeAll() { WakeAllConditionVariable(&control().changed); }
+void wakeAll() {
+    WakeAllConditionVariable(&control().changed);
+}
 
 // Caller holds the lock. Parks while held; true unless a stop was requested.
 bool parkWhileHeld() {
@@ -92,9 +94,9 @@ void releaseRender() {
         wakeAll();
 }
 
-bool renderStopRequested() {
+bool renderShouldPause() {
     Locked guard;
-    return control().stop;
+    return control().stop || control().holds > 0;
 }
 
 bool renderCheckpoint() {

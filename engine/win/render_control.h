@@ -16,7 +16,9 @@ void holdRender();
 void releaseRender();
 
 // Render thread side.
-bool renderStopRequested();
+// True when a stop or a hold waits for the thread: a long step then ends early, so that the
+// thread reaches its next safe point at once.
+bool renderShouldPause();
 // Parks the thread while it is held; false once a stop was requested.
 bool renderCheckpoint();
 // Sleeps `ms`, waking early for a stop or a hold; false once a stop was requested.

@@ -99,8 +99,8 @@ class SurfaceLock {
   public:
     explicit SurfaceLock(IDirectDrawSurface3* surface) : surface_(surface) {
         description_.dwSize = sizeof(description_);
-        locked_ = surface_ &&
-                  SUCCEEDED(surface_->Lock(nullptr, &description_, DDLOCK_WAIT, nullptr));
+        locked_ =
+            surface_ && SUCCEEDED(surface_->Lock(nullptr, &description_, DDLOCK_WAIT, nullptr));
     }
     ~SurfaceLock() {
         if (locked_)
@@ -179,10 +179,10 @@ bool revealOnSurfaces(const CycleState& state, const RevealMapView& revealMap,
     SurfaceLock picture(pictureSurface);
     if (!picture)
         return false; // the screen's lock is given back on the way out
-    TargetGeometry target = {TargetRect.left,  TargetRect.top,  TargetRect.right,
+    TargetGeometry target = {TargetRect.left,   TargetRect.top, TargetRect.right,
                              TargetRect.bottom, TargetOrigin.x, TargetOrigin.y};
     RevealOptions options = {state.cutBackground, state.scatterCount, state.channelMap,
-                             settings.psychedeliaLevel, renderStopRequested};
+                             settings.psychedeliaLevel, renderShouldPause};
     revealStep(screen.view(), screen.bitCount(), picture.view(), target, revealMap, options);
     return true;
 }

@@ -58,8 +58,8 @@ bool reportDisplayFailure(HWND window) {
 // Asks `surface` for IDirectDrawSurface3 and lets the first interface go.
 IDirectDrawSurface3* toSurface3(IDirectDrawSurface* surface) {
     IDirectDrawSurface3* surface3 = nullptr;
-    if (FAILED(surface->QueryInterface(IID_IDirectDrawSurface3,
-                                       reinterpret_cast<void**>(&surface3))))
+    if (FAILED(
+            surface->QueryInterface(IID_IDirectDrawSurface3, reinterpret_cast<void**>(&surface3))))
         surface3 = nullptr;
     surface->Release();
     return surface3;
@@ -81,8 +81,7 @@ bool createDirectDraw() {
     IDirectDraw* first = nullptr;
     if (FAILED(directDrawCreate(&first)))
         return false;
-    HRESULT result =
-        first->QueryInterface(IID_IDirectDraw2, reinterpret_cast<void**>(&directDraw));
+    HRESULT result = first->QueryInterface(IID_IDirectDraw2, reinterpret_cast<void**>(&directDraw));
     first->Release();
     if (FAILED(result))
         directDraw = nullptr;
@@ -97,8 +96,8 @@ bool chooseDisplayMode(HWND window) {
     if (saverFlag && saverSettings.videoMode != 0 && chosenBitDepth != 0) {
         if (FAILED(directDraw->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN)))
             return false;
-        if (FAILED(directDraw->SetDisplayMode(TargetRect.right, TargetRect.bottom,
-                                              chosenBitDepth, 0, 0)))
+        if (FAILED(directDraw->SetDisplayMode(TargetRect.right, TargetRect.bottom, chosenBitDepth,
+                                              0, 0)))
             return false;
         displayModeChanged = true;
         return true;

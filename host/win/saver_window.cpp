@@ -53,7 +53,9 @@ void paintPreview(HWND window) {
     EndPaint(window, &paint);
 }
 
-void onSetCursor() { SetCursor(saverFlag ? nullptr : LoadCursorA(nullptr, IDC_ARROW)); }
+void onSetCursor() {
+    SetCursor(saverFlag ? nullptr : LoadCursorA(nullptr, IDC_ARROW));
+}
 
 void onSystemCommand(HWND window, WPARAM command) {
     if (previewFlag)
@@ -143,10 +145,10 @@ bool registerSaverClass(HINSTANCE instance) {
 HWND createSaverWindow(HINSTANCE instance, int showCommand) {
     moduleInstance = instance;
     DWORD style = (saverFlag ? WS_POPUP : WS_CHILD) | WS_VISIBLE;
-    HWND window = CreateWindowExA(WS_EX_TOPMOST, saverClassName, saverWindowTitle, style, 0, 0,
-                                  TargetRect.right - TargetOrigin.x,
-                                  TargetRect.bottom - TargetOrigin.y, parentWindow, nullptr,
-                                  instance, nullptr);
+    HWND window =
+        CreateWindowExA(WS_EX_TOPMOST, saverClassName, saverWindowTitle, style, 0, 0,
+                        TargetRect.right - TargetOrigin.x, TargetRect.bottom - TargetOrigin.y,
+                        parentWindow, nullptr, instance, nullptr);
     if (!window)
         return nullptr;
     ShowWindow(window, showCommand);

@@ -1,42 +1,280 @@
 #include "settings/win/settings_dialog.h"
 
+#include "engine/win/render_control.h"
+#include "engine/win/render_thread.h"
+#include "host/home_page.h"
+#include "host/win/display.h"
+#include "host/win/home_page_launch.h"
+#include "host/win/host_state.h"
+#include "host/win/scoped.h"
 #include "resources/resource_ids.h"
+#include "settings/dialog_controls.h"
+#include "settings/win/settings_store.h"
+#include "widgets/win/folder_browser.h"
+#include "widgets/win/hyperlink.h"
+
+#include <commctrl.h>
+
+#include <string>
 
 namespace {
 
 constexpr const char* dialogTemplate = "SETUP";
+constexpr const char* dialogIconName = "tessaline";
 constexpr const char* currentModeEntry = "current";
+constexpr DWORD dropListPollMs = 500;
+constexpr UINT dropListAskTimeoutMs = 2000;
+
+// Owned by the main thread, like the dialog.
+PreviewFreeze previewFreeze;
+
+// A hold on the render thread for one handler, given back on every way out.
+class RenderHold {
+  public:
+    RenderHold() { holdRender(); }
+    ~RenderHold() { releaseRender(); }
+    RenderHold(const RenderHold&) = delete;
+    RenderHold& operator=(const RenderHold&) = delete;
+};
+
+LRESULT sendItem(HWND dialog, int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    return SendDlgItemMessageA(dialog, id, message, wParam, lParam);
+}
+
+void setSlider(HWND dialog, int id, int position) {
+    sendItem(dialog, id, TBM_SETPOS, TRUE, position);
+}
+
+void setCheck(HWND dialog, int id, bool checked) {
+    sendItem(dialog, id, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+bool isChecked(HWND dialog, int id) {
+    return sendItem(dialog, id, BM_GETCHECK) == BST_CHECKED;
+}
+
+class DialogControls : public ControlReader {
+  public:
+    explicit DialogControls(HWND dialog) : dialog_(dialog) {}
+    long sliderPosition(int id) const override {
+        return static_cast<long>(sendItem(dialog_, id, TBM_GETPOS));
+    }
+    bool checked(int id) const override { return isChecked(dialog_, id); }
+    long comboSelection() const override {
+        return static_cast<long>(sendItem(dialog_, IDC_VIDEO_MODE, CB_GETCURSEL));
+    }
+
+  private:
+    HWND dialog_;
+};
+
+void initSliders(HWND dialog) {
+    for (const SliderControl& slider : sliderControls)
+        sendItem(dialog, slider.id, TBM_SETRANGE, TRUE, MAKELPARAM(slider.minimum, slider.maximum));
+    for (const SliderControl& slider : sliderControls)
+        setSlider(dialog, slider.id, saverSettings.*slider.field);
+}
+
+void initCheckBoxes(HWND dialog) {
+    setCheck(dialog, IDC_REMEMBER_PICTURE, saverSettings.rememberPicture != 0);
+    setCheck(dialog, IDC_WALLPAPER_GENERATOR, saverSettings.wallpaperGenerator != 0);
+    for (int i = 0; i < pictureFormatCount; ++i) {
+        setCheck(dialog, IDC_FORMAT_BMP + i, saverSettings.formats[i].formatEnabled != 0);
+        setCheck(dialog, IDC_CUT_BMP + i, saverSettings.formats[i].formatCutBackground != 0);
+    }
+}
+
+// The link sits over the empty placeholder's area.
+void createHomePageLink(HWND dialog) {
+    HWND placeholder = GetDlgItem(dialog, IDC_LINK_PLACEHOLDER);
+    RECT area = {};
+    GetClientRect(placeholder, &area);
+    MapWindowPoints(placeholder, dialog, reinterpret_cast<POINT*>(&area), 2);
+    hyperLink.create(area, homePageUrl, dialog);
+}
 
 BOOL onInitDialog(HWND dialog) {
-    SendDlgItemMessageA(dialog, IDC_VIDEO_MODE, CB_ADDSTRING, 0,
-                        reinterpret_cast<LPARAM>(currentModeEntry));
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
+    SendMessageA(dialog, WM_SETICON, ICON_BIG,
+                 reinterpret_cast<LPARAM>(LoadIconA(instance, dialogIconName)));
+    InitCommonControls();
+    initSliders(dialog);
+    initCheckBoxes(dialog);
+    sendItem(dialog, IDC_VIDEO_MODE, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(currentModeEntry));
+    createHomePageLink(dialog);
     return TRUE;
+}
+
+// Keeps TargetRect on the preview, and the preview still while it is not wholly on the
+// screen (the render thread would draw over whatever lies beyond the edge).
+void onMove(HWND dialog) {
+    HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
+    if (!preview)
+        return;
+    holdRender();
+    if (!measureWindow(preview)) {
+        releaseRender();
+        return;
+    }
+    const PreviewRect placed = {TargetRect.left, TargetRect.top, TargetRect.right,
+                                TargetRect.bottom};
+    const bool onScreen =
+        previewWhollyOnScreen(placed, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    for (int i = previewFreeze.releaseAfterMove(onScreen); i > 0; --i)
+        releaseRender();
+}
+
+// Single-byte stores without a hold: the render thread reads each field at its next use.
+void onHorizontalScroll(HWND dialog, WPARAM wParam, HWND control) {
+    const int id = GetDlgCtrlID(control);
+    const SliderControl* slider = control ? sliderFor(id) : nullptr;
+    if (!slider || GetDlgItem(dialog, id) != control)
+        return;
+    const int code = LOWORD(wParam);
+    const long asked = (code == sliderThumbTrack || code == sliderThumbPosition)
+                           ? 0
+                           : static_cast<long>(SendMessageA(control, TBM_GETPOS, 0, 0));
+    saverSettings.*slider->field = sliderValue(code, HIWORD(wParam), asked);
+    // Once per finished change, so the water surface is rebuilt once, not on every step.
+    if (id == IDC_WAVE_SIZE && code == sliderEndTrack && renderThreadHandle)
+        waveSurfaceValid = 0;
+}
+
+void onCheckBox(HWND dialog, int id) {
+    RenderHold hold;
+    *checkBoxField(saverSettings, id) = isChecked(dialog, id) ? 1 : 0;
+}
+
+void onOk(HWND dialog) {
+    bool saved;
+    {
+        RenderHold hold;
+        enterInstallDir();
+        SaverSettings shown = recordFromControls(DialogControls(dialog));
+        saverSettings = shown;
+        saved = saveSettings();
+    }
+    // A write that failed keeps the dialog open, so the user may try again or cancel.
+    if (saved)
+        DestroyWindow(dialog);
+}
+
+void onSetImagesFolder(HWND dialog) {
+    RenderHold hold;
+    enterInstallDir();
+    char chosen[folderPathCapacity];
+    const unsigned length = browseForFolder(dialog, chosen);
+    if (length == 0)
+        return;
+    replaceImagesFolder(std::string(chosen, length - 1));
+    closeFolderScan();
+}
+
+// The process ends with the dialog, and this hold with it.
+void onHomePage(HWND dialog) {
+    holdRender();
+    openHomePage();
+    DestroyWindow(dialog);
+}
+
+void onRestoreDefaults(HWND dialog) {
+    RenderHold hold;
+    const SaverSettings defaults = defaultSettings();
+    for (const SliderControl& slider : sliderControls) {
+        setSlider(dialog, slider.id, defaults.*slider.field);
+        saverSettings.*slider.field = defaults.*slider.field;
+    }
+    // These two and the video mode are left in the record; OK reads them from the controls.
+    setCheck(dialog, IDC_REMEMBER_PICTURE, false);
+    setCheck(dialog, IDC_WALLPAPER_GENERATOR, false);
+    sendItem(dialog, IDC_VIDEO_MODE, CB_SETCURSEL, 0);
+    std::string installDir;
+    if (!readInstallDir(installDir, installDirRestoreReadSize))
+        return;
+    replaceImagesFolder(defaultImagesFolder(installDir));
+    closeFolderScan();
+}
+
+void onVideoModeNotification(HWND dialog) {
+    HWND combo = GetDlgItem(dialog, IDC_VIDEO_MODE);
+    ScopedHandle watcher(CreateThread(nullptr, 0, dropListWatcher, combo, 0, nullptr));
 }
 
 void onCommand(HWND dialog, int id) {
     switch (id) {
     case IDC_SETTINGS_OK:
+        onOk(dialog);
+        break;
     case IDC_SETTINGS_CANCEL:
         DestroyWindow(dialog);
         break;
+    case IDC_SET_IMAGES_FOLDER:
+        onSetImagesFolder(dialog);
+        break;
+    case IDC_HOME_PAGE:
+        onHomePage(dialog);
+        break;
+    case IDC_RESTORE_DEFAULTS:
+        onRestoreDefaults(dialog);
+        break;
+    case IDC_VIDEO_MODE:
+        onVideoModeNotification(dialog);
+        break;
     default:
+        if (checkBoxField(saverSettings, id))
+            onCheckBox(dialog, id);
         break;
     }
 }
 
-INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+// The drop-down list in the dialog's face colour.
+INT_PTR onListBoxColour(HDC dc) {
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         return onInitDialog(dialog);
+    case WM_MOVE:
+        onMove(dialog);
+        return FALSE;
+    case WM_HSCROLL:
+        onHorizontalScroll(dialog, wParam, reinterpret_cast<HWND>(lParam));
+        return TRUE;
     case WM_COMMAND:
         onCommand(dialog, LOWORD(wParam));
         return TRUE;
+    case WM_CTLCOLORLISTBOX:
+        return onListBoxColour(reinterpret_cast<HDC>(wParam));
     default:
         return FALSE;
     }
 }
 
+// Whether the list is still open; a combo box that does not answer counts as closed, so
+// that the watcher cannot keep the preview still for good.
+bool listDroppedDown(HWND comboBox) {
+    DWORD_PTR dropped = 0;
+    if (!SendMessageTimeoutA(comboBox, CB_GETDROPPEDSTATE, 0, 0, SMTO_ABORTIFHUNG,
+                             dropListAskTimeoutMs, &dropped))
+        return false;
+    return dropped != 0;
+}
+
 } // namespace
+
+// Every watcher takes a counted hold of its own: a preview that somebody else holds
+// already stays still all the same, and no watcher can give back a hold it did not take.
+DWORD WINAPI dropListWatcher(void* comboBox) {
+    HWND combo = static_cast<HWND>(comboBox);
+    RenderHold hold;
+    do
+        Sleep(dropListPollMs);
+    while (listDroppedDown(combo));
+    return 0;
+}
 
 HWND createSettingsDialog(HINSTANCE instance) {
     return CreateDialogParamA(instance, dialogTemplate, nullptr, settingsDialogProc, 0);

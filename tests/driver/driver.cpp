@@ -728,6 +728,20 @@ int commandListDir(const Args& args) {
     return 0;
 }
 
+// cursor: whether the pointer is shown, and its cursor handle (0 for none).
+int commandCursor(const Args& args) {
+    if (!args.empty())
+        return usageError;
+    CURSORINFO info = {};
+    info.cbSize = sizeof(info);
+    if (!GetCursorInfo(&info))
+        return notFound;
+    say("showing %d", (info.flags & CURSOR_SHOWING) ? 1 : 0);
+    say("cursor %llu", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(info.hCursor)));
+    say("at %ld %ld", info.ptScreenPos.x, info.ptScreenPos.y);
+    return 0;
+}
+
 // displaymode: the primary display's current width, height and bits per pixel.
 int commandDisplayMode(const Args& args) {
     if (!args.empty())
@@ -786,6 +800,7 @@ constexpr Command commands[] = {
     {"regdel", commandRegDel},
     {"displaymode", commandDisplayMode},
     {"listdir", commandListDir},
+    {"cursor", commandCursor},
 };
 
 } // namespace

@@ -68,7 +68,8 @@ template <typename Draw> std::vector<DWORD> capture(int width, int height, Draw 
 int channelDistance(DWORD a, DWORD b) {
     int worst = 0;
     for (int shift = 0; shift < 24; shift += 8) {
-        int d = std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF));
+        int d =
+            std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF));
         worst = d > worst ? d : worst;
     }
     return worst;

@@ -141,6 +141,15 @@ def dialog_controls(bench):
     return shown
 
 
+def test_settings_dialog_shows_defaults_while_the_file_is_held(bench):
+    bench.write_settings(settings_bytes(folder=r"C:\vellutor\images", **CUSTOM_SETTINGS))
+    expect(dialog_controls(bench), FILE_CONTROLS, "controls showing the file's values")
+
+    holder = bench.hold_file(bench.install_dir + "\\vellutor.set")
+    expect(dialog_controls(bench), DEFAULT_CONTROLS, "controls while vellutor.set is held")
+    holder.kill()
+
+
 def test_sixteen_byte_settings_file_ends_every_mode_at_start(bench):
     bench.write_settings(settings_bytes())
     expect_quiet_end(bench, "16-byte vellutor.set")

@@ -98,6 +98,29 @@ def test_real_pointer_drift_ends_the_saver(bench):
     expect_ended(saver, "a pointer drift of 100")
 
 
+def cursor_over(bench, x, y):
+    """The cursor shown once the pointer rests at (x, y): 0 when none."""
+    bench.mousemove(x, y)
+    return wait_for(lambda: bench.driver("cursor").int("cursor"), 10,
+                    "a cursor at (%d, %d)" % (x, y))
+
+
+def test_full_screen_saver_hides_the_pointer_and_the_preview_shows_it(bench):
+    bench.mousemove(0, 0)
+    saver, _ = start_saver(bench)
+    post(bench, bench.find_window(cls=SAVER_CLASS), "WM_MOUSEMOVE", 0, lparam(10, 10))
+    expect(bench.driver("cursor").int("cursor"), 0, "cursor over the full-screen saver")
+    bench.key("a")
+    expect_ended(saver, "a key")
+
+    configure, dialog = start_saver(bench, "/c")
+    left, top, right, _ = dialog.rect
+    expect(cursor_over(bench, (left + right) // 2, top + 100) != 0, True,
+           "an arrow over the settings dialog's preview")
+    bench.driver("command", dialog.hwnd, 2)
+    expect_ended(configure, "Cancel")
+
+
 def test_remembered_picture_file_is_written_at_every_end(bench):
     for args, end in (
         (("/s",), lambda saver, window: bench.key("a")),

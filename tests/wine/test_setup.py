@@ -1,0 +1,273 @@
+"""The setup program under Wine: a per-user install that the saver runs from, upgrades that
+keep the user's files, an uninstall that takes back exactly what setup made, and failures
+that show in the exit code."""
+
+import os
+
+from winebench import BUILD, SAVER_CLASS, expect, options, wait_for
+
+SETUP = os.path.join(BUILD, "vellutor-setup.exe")
+PROBE = os.path.join(BUILD, "probe_setup_paths.exe")
+VELLUTOR_KEY = r"Software\Vellutor"
+DESKTOP_KEY = r"Control Panel\Desktop"
+SAMPLES = ("sunset.bmp", "balloons.gif", "fractal.jpg", "rings.jpg", "window.emf")
+SETUP_VALUES = ("Install_Dir", "Setup_Previous_Saved", "Setup_Previous_SCRNSAVE.EXE",
+                "Setup_Previous_ScreenSaveActive")
+OTHER_SAVER = r"C:\windows\system32\other.scr"
+
+
+def setup(bench, *args, expected=0):
+    code = bench.start_wine(SETUP, "/quiet", *args, name="setup").wait(60)
+    expect(code, expected, "exit code of vellutor-setup /quiet %s" % " ".join(args))
+
+
+def probe(bench, *args):
+    proc = bench.start_wine(PROBE, *args, name="probe")
+    expect(proc.wait(30), 0, "exit code of probe_setup_paths %s" % " ".join(args))
+    key, _, value = proc.output().strip().partition("=")
+    return value
+
+
+def default_folder(bench):
+    return probe(bench, "localappdata") + r"\Programs\Vellutor"
+
+
+def host_listing(bench, folder):
+    path = bench.unix_path(folder)
+    return sorted(os.listdir(path)) if os.path.isdir(path) else None
+
+
+def build_file(name):
+    with open(os.path.join(BUILD, name), "rb") as f:
+        return f.read()
+
+
+def setup_values(bench):
+    return {name: bench.reg_read(VELLUTOR_KEY, name) for name in SETUP_VALUES
+            if bench.reg_read(VELLUTOR_KEY, name) is not None}
+
+
+def saver_values(bench):
+    return (bench.reg_read(DESKTOP_KEY, "SCRNSAVE.EXE"),
+            bench.reg_read(DESKTOP_KEY, "ScreenSaveActive"))
+
+
+def expect_installed(bench, folder):
+    expect(bench.reg_read(VELLUTOR_KEY, "Install_Dir"), folder, "Install_Dir")
+    scrnsave, active = saver_values(bench)
+    expect(probe(bench, "long", scrnsave).lower(), (folder + r"\vellutor.scr").lower(),
+           "SCRNSAVE.EXE (%r) spelled out" % scrnsave)
+    expect(" " in scrnsave, False, "SCRNSAVE.EXE %r in its short form, without blanks" % scrnsave)
+    expect(active, "1", "ScreenSaveActive")
+    expect(bench.read_file(folder + r"\vellutor.scr") == build_file("vellutor.scr"), True,
+           "installed vellutor.scr is the built one")
+    expect(host_listing(bench, folder + r"\images"), sorted(SAMPLES), "images folder")
+
+
+@options(install_dir=False)
+def test_install_makes_vellutor_the_screen_saver_showing_the_samples(bench):
+    setup(bench)
+    folder = default_folder(bench)
+    expect_installed(bench, folder)
+
+    # Started the way the system starts it, from the value setup wrote.
+    scrnsave, _ = saver_values(bench)
+    saver = bench.start_wine(scrnsave, "/s", name="vellutor.scr")
+    bench.wait_window(cls=SAVER_CLASS, timeout=30, proc=saver)
+    first = wait_for(lambda: (lambda s: s if max(s.mean()) > 20 else None)(bench.screenshot()),
+                     30, "picture content on screen (mean colour above black)", interval=0.5)
+    later = bench.wait_screen_change(first, min_pixels=5000, timeout=20)
+    expect(later.is_uniform(tolerance=8), False, "screen showing a picture, not one colour")
+    expect(saver.alive, True, "saver still running while it shows the samples")
+    bench.key("Escape")
+    expect(saver.wait(30), 0, "exit code of the saver ended by a key")
+
+
+@options(install_dir=False)
+def test_second_setup_upgrades_and_keeps_the_users_files(bench):
+    setup(bench)
+    folder = default_folder(bench)
+    images = folder + r"\images"
+    settings = bytes(range(16)) + b"D:\\my pictures\0"
+    bench.write_file(folder + r"\vellutor.set", settings)
+    bench.write_file(images + r"\mine.bmp", b"the user's own picture")
+    bench.write_file(images + r"\sunset.bmp", b"the user's own sunset")  # replaces a sample
+    bench.delete_file(images + r"\rings.jpg")
+    bench.write_file(folder + r"\vellutor.scr", b"an older saver")
+
+    setup(bench)
+    expect(bench.read_file(folder + r"\vellutor.set"), settings, "vellutor.set after upgrade")
+    expect(bench.read_file(images + r"\mine.bmp"), b"the user's own picture",
+           "the user's mine.bmp after upgrade")
+    expect(bench.read_file(images + r"\sunset.bmp"), b"the user's own sunset",
+           "the user's sunset.bmp after upgrade")
+    expect(bench.read_file(folder + r"\vellutor.scr") == build_file("vellutor.scr"), True,
+           "vellutor.scr replaced by the new one")
+    expect(bench.file_exists(images + r"\rings.jpg"), True, "missing sample rings.jpg added")
+    expect(bench.file_exists(folder + r"\vellutor.scr.new"), False, "no side file left")
+
+    # Nothing there before the first install: nothing there after the uninstall.
+    setup(bench, "/uninstall")
+    expect(saver_values(bench), (None, None), "(SCRNSAVE.EXE, ScreenSaveActive) after uninstall")
+    expect(setup_values(bench), {}, "setup's registry values after uninstall")
+    expect(host_listing(bench, folder), ["images"], "install folder after uninstall")
+    expect(host_listing(bench, images), ["mine.bmp", "sunset.bmp"],
+           "images folder after uninstall (the user's pictures)")
+
+
+@options(install_dir=False)
+def test_uninstall_removes_its_own_and_restores_the_previous_saver(bench):
+    bench.reg_write(DESKTOP_KEY, "SCRNSAVE.EXE", OTHER_SAVER)
+    bench.reg_write(DESKTOP_KEY, "ScreenSaveActive", "0")
+    setup(bench)
+    folder = default_folder(bench)
+    expect_installed(bench, folder)
+    # What the saver itself leaves behind after it ran and was configured.
+    bench.write_file(folder + r"\vellutor.set", b"\x0f" * 16 + b"C:\\x\0")
+    bench.write_file(folder + r"\vellutor.fsl", b"sunset.bmp\0")
+    setup(bench)  # an upgrade must not take Vellutor for the previous saver
+
+    setup(bench, "/uninstall")
+    expect(saver_values(bench), (OTHER_SAVER, "0"),
+           "(SCRNSAVE.EXE, ScreenSaveActive) given back by uninstall")
+    expect(setup_values(bench), {}, "setup's registry values after uninstall")
+    expect(host_listing(bench, folder), None, "install folder after uninstall")
+
+    # Nothing left to remove: a second uninstall says so and succeeds.
+    setup(bench, "/uninstall")
+    expect(saver_values(bench), (OTHER_SAVER, "0"), "saver values after a second uninstall")
+
+
+@options(install_dir=False)
+def test_uninstall_keeps_a_screen_saver_chosen_after_install(bench):
+    folder = r"C:\Program Files Test\Vellutor Saver"
+    setup(bench, "/dir", folder)
+    expect_installed(bench, folder)
+    bench.reg_write(DESKTOP_KEY, "SCRNSAVE.EXE", OTHER_SAVER)
+
+    setup(bench, "/uninstall")
+    expect(bench.reg_read(DESKTOP_KEY, "SCRNSAVE.EXE"), OTHER_SAVER,
+           "SCRNSAVE.EXE the user chose after install, after uninstall")
+    expect(setup_values(bench), {}, "setup's registry values after uninstall")
+    expect(host_listing(bench, folder), None, "install folder after uninstall")
+
+
+@options(install_dir=False)
+def test_failures_end_with_nonzero_exit_code_and_change_nothing(bench):
+    # A file where the install folder should be: the folder cannot be created.
+    folder = default_folder(bench)
+    bench.write_file(folder, b"in the way")
+    setup(bench, expected=1)
+    expect(bench.read_file(folder), b"in the way", "the file in the way, after setup")
+
+    # A folder whose path the saver could not read from the registry (255 bytes at most).
+    too_long = "C:\\" + "\\".join(["d" * 50] * 5)[:252]
+    expect(len(too_long), 255, "length of the too-long folder")
+    setup(bench, "/dir", too_long, expected=1)
+    expect(os.path.exists(bench.unix_path("C:\\" + "d" * 50)), False,
+           "folders made for a too-long path")
+
+    code = bench.start_wine(SETUP, "/bogus", "/quiet", name="setup").wait(60)
+    expect(code, 2, "exit code of vellutor-setup /bogus /quiet")
+    expect(setup_values(bench), {}, "setup's registry values after the failures")
+    expect(saver_values(bench), (None, None), "saver values after the failures")
+
+
+@options(install_dir=False)
+def test_files_in_use_fail_cleanly_and_a_later_run_finishes(bench):
+    setup(bench)
+    folder = default_folder(bench)
+    scr = folder + r"\vellutor.scr"
+    bench.write_file(scr, b"an older saver")
+
+    # A running saver keeps its file open: the upgrade fails and leaves the old one whole.
+    holder = bench.hold_file(scr)
+    setup(bench, expected=1)
+    expect(bench.read_file(scr), b"an older saver", "vellutor.scr after a failed upgrade")
+    expect(bench.file_exists(scr + ".new"), False, "side file after a failed upgrade")
+    # Nor can it be removed: the uninstall stops before taking anything away.
+    setup(bench, "/uninstall", expected=1)
+    expect(host_listing(bench, folder + r"\images"), sorted(SAMPLES),
+           "images folder after a failed uninstall")
+    expect(bench.reg_read(VELLUTOR_KEY, "Install_Dir"), folder,
+           "Install_Dir after a failed uninstall")
+    holder.kill()
+
+    setup(bench, "/uninstall")
+    expect(host_listing(bench, folder), None, "install folder after the second uninstall")
+    expect(setup_values(bench), {}, "setup's registry values after the second uninstall")
+
+
+@options(install_dir=False)
+def test_uninstall_touches_nothing_outside_the_install_folder(bench):
+    setup(bench)
+    folder = default_folder(bench)
+    outside = (folder.rsplit("\\", 1)[0] + r"\keep-me.txt", r"C:\keep-me-too.txt")
+    for path in outside:
+        bench.write_file(path, b"not Vellutor's")
+    # A list of installed files changed by hand (or damaged) must not lead out of the folder.
+    listing = bench.read_file(folder + r"\setup.lst")
+    bench.write_file(folder + r"\setup.lst",
+                     listing + b"..\\keep-me.txt\r\nC:\\keep-me-too.txt\r\n\\keep-me-too.txt\r\n")
+
+    # A sample the user changed after the install has become theirs.
+    bench.write_file(folder + r"\images\balloons.gif", b"my own balloons")
+
+    setup(bench, "/uninstall")
+    for path in outside:
+        expect(bench.read_file(path), b"not Vellutor's", "%s after uninstall" % path)
+    expect(host_listing(bench, folder), ["images"], "install folder after uninstall")
+    expect(bench.read_file(folder + r"\images\balloons.gif"), b"my own balloons",
+           "the changed sample after uninstall")
+
+
+def test_setup_is_a_windows_program_that_asks_for_no_administrator_rights(_bench):
+    data = build_file("vellutor-setup.exe")
+    pe = int.from_bytes(data[0x3C:0x40], "little")
+    expect(data[pe:pe + 4], b"PE\0\0", "PE signature")
+    subsystem = int.from_bytes(data[pe + 24 + 68:pe + 24 + 70], "little")
+    expect(subsystem, 2, "subsystem (2: Windows GUI, no console window)")
+    # Without this, Windows takes a program named "setup" for an installer needing elevation.
+    expect(b'requestedExecutionLevel level="asInvoker"' in data, True,
+           "manifest asking to run as the invoking user")
+
+
+def loaded_grid(bench, path, cut=False):
+    """The saver's own loader puts the picture on a 320 x 240 surface; the colours at the
+    centres of a 6 x 6 grid, or None when it did not load."""
+    args = (["--cut"] if cut else []) + ["--fill", "808080", "--grid", "6", 320, 240, path]
+    proc = bench.start_wine(os.path.join(BUILD, "probe_picture_loader.exe"), *args,
+                            name="probe_picture_loader")
+    expect(proc.wait(60), 0, "exit code of the picture loader probe for %s" % path)
+    colours, result = [], None
+    for line in proc.output().splitlines():
+        words = line.split()
+        if words[:1] == ["result"]:
+            result = int(words[1])
+        elif words[:1] == ["at"]:
+            colours.append(tuple(int(w) for w in words[3:6]))
+    return colours if result == 0 else None
+
+
+@options(install_dir=False)
+def test_every_sample_loads_with_strong_colours_and_the_gif_has_a_plain_background(bench):
+    setup(bench)
+    images = default_folder(bench) + r"\images"
+    for name in SAMPLES:
+        colours = loaded_grid(bench, images + "\\" + name)
+        expect(colours is not None, True, "%s loaded by the saver's picture loader" % name)
+        strong = {c for c in colours if max(c) - min(c) > 100}
+        expect(len(strong) >= 4, True,
+               "%s shows at least 4 strongly coloured samples, saw %r" % (name, sorted(strong)))
+    total = sum(len(bench.read_file(images + "\\" + name)) for name in SAMPLES)
+    expect(total < 3 << 20, True, "samples together below 3 MB (%d bytes)" % total)
+
+    # "cut of background" keys on the top-left colour: it must be the plain sky around the
+    # balloons, not a colour of the balloons themselves.
+    colours = loaded_grid(bench, images + r"\balloons.gif", cut=True)
+    background = colours[0]
+    flat = sum(1 for c in colours if c == background)
+    expect(flat >= len(colours) // 3, True,
+           "balloons.gif: grid points of the top-left colour %r: %d of %d"
+           % (background, flat, len(colours)))
+    expect(flat < len(colours), True, "balloons.gif shows more than its background")
