@@ -12,8 +12,6 @@
 #include "pictures/win/picture_loader.h"
 #include "settings/win/settings_store.h"
 
-#include <objbase.h>
-
 #include <cstring>
 #include <string>
 
@@ -141,21 +139,6 @@ class RenderHeapBlock {
     std::uint8_t* block_;
 };
 
-// COM for the picture decoder, on this thread only.
-class ComApartment {
-  public:
-    ComApartment() : initialised_(SUCCEEDED(CoInitialize(nullptr))) {}
-    ~ComApartment() {
-        if (initialised_)
-            CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-  private:
-    bool initialised_;
-};
-
 // Tells waiting holds that the thread is gone, however it ends.
 struct EndNotice {
     EndNotice() = default;
@@ -202,7 +185,7 @@ DWORD WINAPI runRenderThread(void* parameter) {
     if (!renderHeap)
         return 0;
     useWindowsSurfaceHeap();
-    ComApartment com;
+    ScopedComApartment com; // for the picture decoder, on this thread only
     seedFromClock();
 
     const std::int32_t width = TargetRect.right - TargetRect.left;

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <ole2.h>
+
 #include <utility>
 
 // One owner type per kind of handle: Traits gives the empty value and the release call.
@@ -124,6 +126,30 @@ class ScopedSelect {
   private:
     HDC dc_;
     HGDIOBJ previous_;
+};
+
+// COM, or OLE for the shell's dialogs, on the calling thread; balanced on every way out and
+// harmless where the thread already has it.
+class ScopedComApartment {
+  public:
+    enum Kind { Com, Ole };
+    explicit ScopedComApartment(Kind kind = Com)
+        : kind_(kind),
+          initialised_(SUCCEEDED(kind == Ole ? OleInitialize(nullptr) : CoInitialize(nullptr))) {}
+    ~ScopedComApartment() {
+        if (!initialised_)
+            return;
+        if (kind_ == Ole)
+            OleUninitialize();
+        else
+            CoUninitialize();
+    }
+    ScopedComApartment(const ScopedComApartment&) = delete;
+    ScopedComApartment& operator=(const ScopedComApartment&) = delete;
+
+  private:
+    Kind kind_;
+    bool initialised_;
 };
 
 // A COM interface pointer, released once.

@@ -11,17 +11,16 @@
 #include <vector>
 
 #include "host/win/scoped.h"
+#include "settings/settings_record.h"
 #include "tools/setup/setup_ids.h"
 
 namespace {
 
 constexpr char setupCaption[] = "Vellutor Setup";
-constexpr char vellutorKey[] = "Software\\Vellutor";
-constexpr char installDirValue[] = "Install_Dir";
 constexpr char desktopKey[] = "Control Panel\\Desktop";
 constexpr char saverValue[] = "SCRNSAVE.EXE";
 constexpr char saverActiveValue[] = "ScreenSaveActive";
-// Under vellutorKey: the screen saver values found at the first install, kept so that
+// Under settingsRegistryKey: the screen saver values found at the first install, kept so that
 // /uninstall can give them back. The mark says they were looked at; a value that did not
 // exist then has no copy.
 constexpr char previousSavedMark[] = "Setup_Previous_Saved";
@@ -32,8 +31,6 @@ constexpr char programsFolder[] = "Programs";
 constexpr char productFolder[] = "Vellutor";
 constexpr char imagesFolder[] = "images";
 constexpr char saverFile[] = "vellutor.scr";
-constexpr char settingsFile[] = "vellutor.set";
-constexpr char rememberedFile[] = "vellutor.fsl";
 // What this program put into the install folder, one path a line relative to it.
 constexpr char manifestFile[] = "setup.lst";
 constexpr char newFileSuffix[] = ".new";
@@ -419,8 +416,8 @@ std::string normalFolder(const std::string& folder) {
 }
 
 std::string installedDir() {
-    ScopedRegKey key = openKey(vellutorKey, KEY_QUERY_VALUE);
-    return readString(key.get(), installDirValue);
+    ScopedRegKey key = openKey(settingsRegistryKey, KEY_QUERY_VALUE);
+    return readString(key.get(), installDirValueName);
 }
 
 std::string chooseFolder(const Options& options) {
@@ -532,7 +529,7 @@ bool keepPreviousSaver(HKEY vellutor, std::string& problem) {
             continue;
         std::string copyName = std::string(previousPrefix) + name;
         if (LONG status = writeValue(vellutor, copyName.c_str(), previous)) {
-            problem = registryProblem("keep the previous screen saver setting", vellutorKey,
+            problem = registryProblem("keep the previous screen saver setting", settingsRegistryKey,
                                       copyName.c_str(), status);
             return false;
         }
@@ -540,7 +537,7 @@ bool keepPreviousSaver(HKEY vellutor, std::string& problem) {
     DWORD one = 1;
     if (LONG status = RegSetValueExA(vellutor, previousSavedMark, 0, REG_DWORD,
                                      reinterpret_cast<const BYTE*>(&one), sizeof one)) {
-        problem = registryProblem("keep the previous screen saver setting", vellutorKey,
+        problem = registryProblem("keep the previous screen saver setting", settingsRegistryKey,
                                   previousSavedMark, status);
         return false;
     }
@@ -549,13 +546,14 @@ bool keepPreviousSaver(HKEY vellutor, std::string& problem) {
 
 bool registerSaver(const std::string& folder, std::string& problem) {
     LONG status = ERROR_SUCCESS;
-    ScopedRegKey vellutor = createKey(vellutorKey, status);
+    ScopedRegKey vellutor = createKey(settingsRegistryKey, status);
     if (!vellutor) {
-        problem = registryProblem("open the registry key", vellutorKey, installDirValue, status);
+        problem = registryProblem("open the registry key", settingsRegistryKey, installDirValueName,
+                                  status);
         return false;
     }
-    if ((status = writeString(vellutor.get(), installDirValue, folder))) {
-        problem = registryProblem("write", vellutorKey, installDirValue, status);
+    if ((status = writeString(vellutor.get(), installDirValueName, folder))) {
+        problem = registryProblem("write", settingsRegistryKey, installDirValueName, status);
         return false;
     }
     if (!keepPreviousSaver(vellutor.get(), problem))
@@ -633,17 +631,17 @@ void restorePreviousSaver(HKEY vellutor, bool saverIsOurs) {
 }
 
 void forgetRegistry(const std::string& folder, bool saverIsOurs) {
-    ScopedRegKey vellutor = openKey(vellutorKey, KEY_READ | KEY_SET_VALUE);
+    ScopedRegKey vellutor = openKey(settingsRegistryKey, KEY_READ | KEY_SET_VALUE);
     if (!vellutor)
         return;
     restorePreviousSaver(vellutor.get(), saverIsOurs);
-    std::string current = readString(vellutor.get(), installDirValue);
+    std::string current = readString(vellutor.get(), installDirValueName);
     if (!current.empty() && equalNoCase(normalFolder(current), folder))
-        RegDeleteValueA(vellutor.get(), installDirValue);
+        RegDeleteValueA(vellutor.get(), installDirValueName);
     bool empty = keyIsEmpty(vellutor.get());
     vellutor.reset();
     if (empty)
-        RegDeleteKeyA(HKEY_CURRENT_USER, vellutorKey);
+        RegDeleteKeyA(HKEY_CURRENT_USER, settingsRegistryKey);
 }
 
 bool removeFile(const std::string& path, std::string& problem) {
@@ -676,7 +674,7 @@ bool removeInstalledFiles(const std::string& folder, const std::vector<std::stri
         }
         removeFile(path, problem);
     }
-    for (const char* own : {settingsFile, rememberedFile})
+    for (const char* own : {settingsFileName, rememberedPictureFileName})
         removeFile(joinPath(folder, own), problem);
     if (problem.empty())
         removeFile(joinPath(folder, manifestFile), problem);
@@ -687,7 +685,7 @@ bool removeInstalledFiles(const std::string& folder, const std::vector<std::stri
 
 bool uninstall(const std::string& folder, bool& foundSomething, std::string& problem) {
     bool haveList = isFile(joinPath(folder, manifestFile));
-    ScopedRegKey vellutor = openKey(vellutorKey, KEY_QUERY_VALUE);
+    ScopedRegKey vellutor = openKey(settingsRegistryKey, KEY_QUERY_VALUE);
     RegValue mark;
     foundSomething = haveList || readValue(vellutor.get(), previousSavedMark, mark);
     vellutor.reset();

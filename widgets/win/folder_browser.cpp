@@ -11,22 +11,6 @@ namespace {
 
 constexpr const char* browseTitle = "select folder with images";
 
-// The shell's dialog needs a single-threaded apartment on the calling thread; balanced on
-// every way out, and harmless when the thread already has one.
-class OleApartment {
-  public:
-    OleApartment() : initialised_(SUCCEEDED(OleInitialize(nullptr))) {}
-    ~OleApartment() {
-        if (initialised_)
-            OleUninitialize();
-    }
-    OleApartment(const OleApartment&) = delete;
-    OleApartment& operator=(const OleApartment&) = delete;
-
-  private:
-    bool initialised_;
-};
-
 // The item identifier from the browser, given back to the shell once.
 class BrowsedItem {
   public:
@@ -46,7 +30,8 @@ class BrowsedItem {
 } // namespace
 
 unsigned browseForFolder(HWND owner, char* path) {
-    OleApartment apartment;
+    // The shell's dialog needs a single-threaded apartment on this thread.
+    ScopedComApartment apartment(ScopedComApartment::Ole);
     std::vector<char> work(folderPathCapacity, '\0');
     BROWSEINFOA info = {};
     info.hwndOwner = owner;
