@@ -1,0 +1,29 @@
+// Saves the settings over and over, alternating two folders, so that a test can kill the
+// process at any moment of a save and look at what is left of "vellutor.set".
+//   save_loop FOLDER_A FOLDER_B
+// Prints "saving" once the first save has been made, then "saved N" every 50 saves.
+#include "settings/win/settings_store.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    if (argc != 3)
+        return 2;
+    saverSettings = defaultSettings();
+    for (unsigned long n = 0;; ++n) {
+        replaceImagesFolder(argv[1 + n % 2]);
+        saverSettings.blurLevel = static_cast<std::uint8_t>(n % 2 ? 7 : 3);
+        enterInstallDir();
+        if (!saveSettings()) {
+            std::printf("failed %lu\n", n);
+            return 1;
+        }
+        if (n == 0)
+            std::printf("saving\n");
+        else if (n % 50 == 0)
+            std::printf("saved %lu\n", n);
+        std::fflush(stdout);
+    }
+}
