@@ -144,6 +144,92 @@ bool runStep(const StepPlan& plan, const PixelFormat<Bytes> format) {
     return true;
 }
 
+// Without scatter a draw takes exactly one pair of numbers from the generator, so the
+// positions of the draws to come are fixed by its state alone. A step then runs the generator
+// ahead of the draws, keeps the positions in a ring, and asks for their cache lines early:
+// the map cell as soon as a position is known, and the picture and screen pixels a few draws
+// later, once that cell has arrived and says the pixel is still hidden. The draws are made
+// exactly as in runStep; a prefetch changes nothing that is written. (With scatter, a new
+// pixel's copies take pairs first, and guessing the positions past them cost more than it
+// saved.)
+constexpr std::uint32_t pairsAhead = 32; // a power of two: the ring index is masked
+constexpr std::uint32_t pixelsAhead = 16;
+
+struct PendingPair {
+    std::uint32_t stateBefore; // the generator before the pair's first number
+    std::uint32_t px, py;      // the pair as a draw's position
+    std::size_t cell;          // and that position's index in the reveal map
+};
+
+template <int Bytes> bool runAheadStep(const StepPlan& plan, const PixelFormat<Bytes> format) {
+    const std::uint32_t rows = plan.rows, columns = plan.columns;
+    const std::uint32_t boundX = plan.boundX, boundY = plan.boundY;
+    const std::int32_t originX = plan.originX, originY = plan.originY;
+    std::uint8_t* const screen = plan.screen;
+    const std::ptrdiff_t screenPitch = plan.screenPitch;
+    const std::uint8_t* const picture = plan.picture;
+    const std::ptrdiff_t picturePitch = plan.picturePitch;
+    std::uint8_t* const cells = plan.cells;
+    const std::size_t mapWidth = static_cast<std::size_t>(plan.mapWidth);
+    const bool cut = plan.cut;
+    const std::uint32_t backgroundKey = plan.backgroundKey;
+    bool (*const stopRequested)() = plan.stopRequested;
+
+    PendingPair ring[pairsAhead];
+    RandomGenerator ahead = loadRandom();
+    std::uint32_t made = 0; // pairs put into the ring
+    auto makePair = [&] {
+        PendingPair& pair = ring[made++ & (pairsAhead - 1)];
+        pair.stateBefore = ahead.state;
+        pair.px = ahead.upTo(boundX);
+        pair.py = ahead.upTo(boundY);
+        pair.cell = std::size_t{pair.py} * mapWidth + pair.px;
+        __builtin_prefetch(cells + pair.cell, 1);
+    };
+    while (made < pairsAhead)
+        makePair();
+
+    std::uint32_t used = 0; // pairs taken out of the ring
+    for (std::uint32_t row = 0; row < rows; ++row) {
+        if (stopRequested != nullptr && stopRequested()) {
+            storeRandom({ring[used & (pairsAhead - 1)].stateBefore});
+            return false;
+        }
+        for (std::uint32_t column = 0; column < columns; ++column) {
+            const PendingPair& soon = ring[(used + pixelsAhead) & (pairsAhead - 1)];
+            if (cells[soon.cell] == 0) {
+                __builtin_prefetch(picture + static_cast<std::ptrdiff_t>(soon.py) * picturePitch +
+                                   static_cast<std::ptrdiff_t>(soon.px) * Bytes);
+                __builtin_prefetch(
+                    screen +
+                        static_cast<std::ptrdiff_t>(originY + std::int32_t(soon.py)) * screenPitch +
+                        static_cast<std::ptrdiff_t>(originX + std::int32_t(soon.px)) * Bytes,
+                    1);
+            }
+            const PendingPair draw = ring[used++ & (pairsAhead - 1)];
+            makePair();
+
+            std::uint8_t& cell = cells[draw.cell];
+            if (cell != 0)
+                continue;
+            cell = 1;
+            const SourcePixel source =
+                format.read(picture + static_cast<std::ptrdiff_t>(draw.py) * picturePitch +
+                            static_cast<std::ptrdiff_t>(draw.px) * Bytes);
+            const bool background = cut && source.key == backgroundKey;
+            const std::int32_t sx = originX + std::int32_t(draw.px);
+            const std::int32_t sy = originY + std::int32_t(draw.py);
+            if (!background)
+                format.write(screen + static_cast<std::ptrdiff_t>(sy) * screenPitch +
+                                 static_cast<std::ptrdiff_t>(sx) * Bytes,
+                             source.out);
+        }
+    }
+    // The ring holds pairs made but not taken: the generator goes back to the first of them.
+    storeRandom({ring[used & (pairsAhead - 1)].stateBefore});
+    return true;
+}
+
 bool viewUsable(const SurfaceView& view, int bytes) {
     if (view.bits == nullptr || view.width < 0 || view.height < 0)
         return false;
@@ -181,7 +267,8 @@ bool revealAtDepth(StepPlan& plan, const SurfaceView& screen, const SurfaceView&
     plan.cut = options.cutBackground && picture.width > 0 && picture.height > 0;
     plan.backgroundKey = plan.cut ? format.read(picture.bits).key : 0;
     if (targetFits(plan))
-        return runStep<Bytes, false>(plan, format);
+        return plan.scatter == 0 ? runAheadStep<Bytes>(plan, format)
+                                 : runStep<Bytes, false>(plan, format);
     return runStep<Bytes, true>(plan, format);
 }
 

@@ -447,3 +447,53 @@ TEST(Reveal, BrokenViewsDrawNothing) {
                optionsWith(2, false, 0));
     EXPECT_TRUE(screen.storage == before.storage);
 }
+
+// Without scatter the step plans its draws ahead of making them; what it leaves behind must
+// still be exactly the plain reveal's, whether the step has fewer draws than it plans ahead
+// or many rows of them, in a map wider than the target, and when it is stopped midway.
+TEST(Reveal, DrawsPlannedAheadLeaveTheSameScreenMapAndGenerator) {
+    const Case cases[] = {
+        // Fewer draws in the whole step than are planned ahead.
+        {24, 20, 16, 12, 16, 12, {5, 3, 8, 5, 5, 3}},
+        {24, 20, 16, 12, 16, 12, {5, 3, 6, 4, 5, 3}},
+        // Long rows in a wider map and picture, at an origin inside the screen.
+        {340, 30, 320, 24, 330, 26, {7, 2, 307, 22, 7, 2}},
+    };
+    for (std::uint32_t bitCount : depths) {
+        for (const Case& c : cases) {
+            for (bool cut : {false, true}) {
+                std::string what = std::to_string(bitCount) + " bits, target " +
+                                   std::to_string(c.target.right - c.target.left) + "x" +
+                                   std::to_string(c.target.bottom - c.target.top) +
+                                   (cut ? ", cut" : "");
+                expectSameAsReference(bitCount, c, optionsWith(0, cut, 3), 13, what.c_str());
+            }
+        }
+    }
+}
+
+TEST(Reveal, StopRequestWithoutScatterKeepsTheGeneratorAtTheLastDrawMade) {
+    const Case c = {340, 30, 320, 24, 330, 26, {7, 2, 307, 22, 7, 2}};
+    for (int rows : {0, 1, 7, 19}) {
+        Buffer screen(c.screenWidth, c.screenHeight, 3);
+        Buffer picture(c.pictureWidth, c.pictureHeight, 3);
+        fillPattern(picture, 8);
+        Buffer expected = screen;
+        std::vector<std::uint8_t> cells(c.mapWidth * c.mapHeight, 0), expectedCells = cells;
+        RevealOptions options = optionsWith(0, false, 0);
+
+        seedRandom(91);
+        referenceStep(expected, picture, c, expectedCells, options, rows);
+        const std::uint32_t expectedState = loadRandom().state;
+
+        seedRandom(91);
+        rowsAllowed = rows;
+        options.stopRequested = stopAfterAllowedRows;
+        EXPECT_FALSE(revealStep(screen.view(), 24, picture.view(), c.target,
+                                {cells.data(), c.mapWidth, c.mapHeight}, options));
+        EXPECT_TRUE(screen.storage == expected.storage) << "after " << rows << " rows";
+        EXPECT_EQ(cells, expectedCells) << "after " << rows << " rows";
+        EXPECT_EQ(loadRandom().state, expectedState)
+            << "after " << rows << " rows: the draws planned but not made are given back";
+    }
+}

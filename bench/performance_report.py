@@ -1,0 +1,235 @@
+#!/usr/bin/env python3
+"""Writes docs/performance.md from one run's figures: the Google Benchmark JSON of
+vellutor_bench (with repetitions) and the JSON of bench/end_to_end.py.
+
+    python3 bench/performance_report.py --bench BENCH.json --end-to-end E2E.json
+        --machine MACHINE.json --out docs/performance.md
+
+Every figure is set beside its floor or yardstick from the same run: the reveal beside the
+bare random chain of the same draws, advance beside the memcpy of the same bytes, the
+end-to-end figures beside a trivial Win32 program or the bare screen trip."""
+
+import argparse
+import json
+import re
+import statistics
+
+TARGET_ADVANCE = 2.0
+TARGET_REVEAL = 1.5
+TARGET_KEY_MS = 100.0
+
+
+def repetitions(bench, counter):
+    """{benchmark name: [counter value per repetition]} from the per-repetition entries."""
+    values = {}
+    for entry in bench["benchmarks"]:
+        if entry.get("run_type") != "iteration" or counter not in entry:
+            continue
+        if entry.get("error_occurred"):
+            continue
+        values.setdefault(entry["run_name"], []).append(entry[counter])
+    return values
+
+
+def spread(values):
+    """Median and spread (min..max) as a text."""
+    return "%.3g (%.3g..%.3g)" % (statistics.median(values), min(values), max(values))
+
+
+def verdict(ratio, target):
+    return "met" if ratio <= target else "not met"
+
+
+def reveal_rows(bench):
+    draws = repetitions(bench, "ns_per_draw")
+    rows = []
+    worst_1080 = None
+    for name, values in sorted(draws.items(), key=lambda item: _reveal_key(item[0])):
+        m = re.match(r"revealCycle/w:(\d+)/h:(\d+)/bits:(\d+)/blur:(\d+)", name)
+        if not m:
+            continue
+        w, h, bits, blur = (int(g) for g in m.groups())
+        floor = draws.get("randomChain/w:%d/h:%d/blur:%d" % (w, h, blur))
+        if not floor:
+            continue
+        ratio = statistics.median(values) / statistics.median(floor)
+        rows.append("| %d x %d | %d | %d | %s | %s | %.2f |" % (
+            w, h, bits, blur, spread(values), spread(floor), ratio))
+        if (w, h) == (1920, 1080) and blur == 0:
+            worst_1080 = max(worst_1080 or 0, ratio)
+    return rows, worst_1080
+
+
+def _reveal_key(name):
+    numbers = [int(n) for n in re.findall(r":(\d+)", name)]
+    return (0 if name.startswith("reveal") else 1, numbers)
+
+
+def advance_rows(bench):
+    # The water benchmarks report seconds per cell; shown here in ns.
+    cells = {name: [1e9 * v for v in values]
+             for name, values in repetitions(bench, "ns_per_cell").items()}
+    rows = []
+    dispatched_400 = None
+    kernels = ("Reference", "Sse2", "Avx2")
+    sides = sorted({int(n.split("/")[1]) for n in cells if n.startswith("BM_StreamFloor/")})
+    for side in sides:
+        floor = cells.get("BM_StreamFloor/%d" % side)
+        if not floor:
+            continue
+        cols = []
+        best = None
+        for kernel in kernels:
+            values = cells.get("BM_Advance%s/%d" % (kernel, side))
+            if not values:
+                cols.append("n/a")
+                continue
+            ratio = statistics.median(values) / statistics.median(floor)
+            cols.append("%s, %.2fx" % (spread(values), ratio))
+            if kernel != "Reference":
+                best = ratio if best is None else min(best, ratio)
+        rows.append("| %d x %d | %s | %s |" % (side, side, spread(floor), " | ".join(cols)))
+        if side == 400:
+            dispatched_400 = best
+    return rows, dispatched_400
+
+
+def ms(values):
+    return "%.0f ms (median of %d; %.0f..%.0f)" % (
+        1000 * statistics.median(values), len(values), 1000 * min(values), 1000 * max(values))
+
+
+def end_to_end_rows(e2e):
+    rows = []
+    key_median = None
+    for key, label in (("start_to_picture", "/s to the first picture on screen (yardstick: "
+                                            "trivial program to its window)"),
+                       ("key_to_end", "key press to the end of the process (yardstick: "
+                                      "trivial program)")):
+        f = e2e[key]
+        ratio = statistics.median(f["saver"]) / statistics.median(f["trivial"])
+        rows.append("| %s | %s | %s | %.2f |" % (label, ms(f["saver"]), ms(f["trivial"]), ratio))
+        if key == "key_to_end":
+            key_median = 1000 * statistics.median(f["saver"])
+    for size, r in sorted(e2e["ripple"].items(), key=lambda item: int(item[0])):
+        rows.append("| ripple frames per second, wave size %s (%d x %d patch, %d frames) | "
+                    "%.0f | %.0f taking the patch to the screen only | %.2f |" % (
+                        size, r["side"], r["side"], r["frames"], r["ripple_fps"],
+                        r["blit_fps"], r["ripple_fps"] / r["blit_fps"]))
+    fit = e2e["picture_fit"]
+    rows.append("| loading a %d x %d JPEG onto the screen-sized surface (decode %.0f ms + fit "
+                "%.0f ms) | %.0f ms | %.0f ms decoding alone | %.2f |" % (
+                    fit["size"][0], fit["size"][1], 1000 * fit["decode"], 1000 * fit["fit"],
+                    1000 * fit["load"], 1000 * fit["decode"], fit["load"] / fit["decode"]))
+    peaks = e2e["peak_working_set_kb"]
+    saver = [p for p in peaks["saver"] if p]
+    trivial = [p for p in peaks["trivial"] if p]
+    if saver and trivial:
+        rows.append("| peak working set, /s showing a %d x %d JPEG | %.0f MB | %.0f MB "
+                    "trivial program | %.2f |" % (
+                        fit["size"][0], fit["size"][1], max(saver) / 1024, max(trivial) / 1024,
+                        max(saver) / max(trivial)))
+    return rows, key_median
+
+
+def breakdown_text(e2e):
+    traced = [t for t in e2e.get("key_to_end_breakdown") or [] if t]
+    if not traced:
+        return "Not traced (strace missing)."
+
+    def med(key):
+        values = [t[key] for t in traced if t.get(key) is not None]
+        return "%.0f ms" % statistics.median(values) if values else "?"
+    return ("Traced with strace in %d further runs (medians, after the key press): the "
+            "saver's main thread first wakes at %s; the render thread is stopped and "
+            "\"vellutor.fsl\" is written and flushed by %s; the process makes its exit call "
+            "at %s and is gone at %s." % (len(traced), med("arrived"), med("fsl_flushed"),
+                                          med("exit_call"), med("ended"))
+            + (" Loading the 640 x 480 BMP the saver shows in these runs takes %.0f ms, a call "
+               "that no stop interrupts." % (1000 * e2e["bmp_load_s"])
+               if "bmp_load_s" in e2e else ""))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bench", required=True)
+    parser.add_argument("--end-to-end", required=True)
+    parser.add_argument("--machine", required=True)
+    parser.add_argument("--out", required=True)
+    args = parser.parse_args()
+    with open(args.bench) as f:
+        bench = json.load(f)
+    with open(args.end_to_end) as f:
+        e2e = json.load(f)
+    with open(args.machine) as f:
+        machine = json.load(f)
+
+    reveal, reveal_1080 = reveal_rows(bench)
+    advance, advance_400 = advance_rows(bench)
+    e2e_rows, key_ms = end_to_end_rows(e2e)
+
+    out = []
+    out.append("# Performance")
+    out.append("")
+    out.append("Written by `scripts/performance` on %s. Every figure is a ratio to a floor or "
+               "yardstick measured in the same run on the same machine, since absolute times "
+               "drift here." % machine["date"])
+    out.append("")
+    out.append("Machine: %s processors, %s. Load average (1, 5, 15 min): %s before the "
+               "benchmarks, %s after them, %s after the end-to-end runs. Other work shared "
+               "the machine; medians and spreads are over the repetitions shown." % (
+                   machine["nproc"], machine["cpu"], machine["load_before"],
+                   machine["load_after_bench"], machine["load_after_e2e"]))
+    out.append("")
+    out.append("## Targets")
+    out.append("")
+    out.append("| target | measured | |")
+    out.append("| --- | --- | --- |")
+    if advance_400 is not None:
+        out.append("| `advance` at 400 x 400 within %.1fx of the memcpy floor | %.2fx (fastest "
+                   "kernel) | %s |" % (TARGET_ADVANCE, advance_400,
+                                       verdict(advance_400, TARGET_ADVANCE)))
+    if reveal_1080 is not None:
+        out.append("| `revealStep` at 1920 x 1080 within %.1fx of the random chain (blur 0, "
+                   "worst depth) | %.2fx | %s |" % (TARGET_REVEAL, reveal_1080,
+                                                    verdict(reveal_1080, TARGET_REVEAL)))
+    if key_ms is not None:
+        out.append("| key press to the end of the process under %.0f ms | %.0f ms | %s |" % (
+            TARGET_KEY_MS, key_ms, verdict(key_ms, TARGET_KEY_MS)))
+    out.append("")
+    out.append("## Reveal: one picture's 13 steps, ns per draw")
+    out.append("")
+    out.append("Floor: the bare random chain of the same draws (two numbers per draw and two "
+               "per scatter copy of each new pixel), nothing else. Medians with min..max over "
+               "%s repetitions, interleaved at random." % machine["repetitions"])
+    out.append("")
+    out.append("| target | bits | blur | reveal | floor | ratio |")
+    out.append("| --- | --- | --- | --- | --- | --- |")
+    out.extend(reveal)
+    out.append("")
+    out.append("## Water surface `advance`: one whole drop, ns per cell and frame")
+    out.append("")
+    out.append("Floor: memcpy of the same bytes (one height buffer and the picture, 16 bytes "
+               "per cell). The saver runs the widest kernel the processor has.")
+    out.append("")
+    out.append("| patch | floor | reference | SSE2 | AVX2 |")
+    out.append("| --- | --- | --- | --- | --- |")
+    out.extend(advance)
+    out.append("")
+    out.append("## End to end under Wine")
+    out.append("")
+    out.append("| figure | vellutor | yardstick | ratio |")
+    out.append("| --- | --- | --- | --- |")
+    out.extend(e2e_rows)
+    out.append("")
+    out.append(breakdown_text(e2e))
+    out.append("")
+    out.append("The benchmarks run natively (x86-64); the saver itself is a 32-bit program "
+               "under Wine, where the same loops have fewer registers.")
+    out.append("")
+    with open(args.out, "w") as f:
+        f.write("\n".join(out))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,102 @@
+// Times the loading of one picture onto a screen-sized off-screen surface: the system's
+// decoding alone (the floor no loader goes below), the fitting of the decoded bitmap, and
+// the loader as the saver calls it.
+// Usage: probe_picture_fit_time PATH [repeats]
+// Output: "decode SECONDS", "fit SECONDS" (GIF and JPEG only), "load SECONDS" (medians),
+// "size W H", "result R".
+#include "pictures/win/picture_loader.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+double seconds() {
+    LARGE_INTEGER frequency, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    return double(now.QuadPart) / double(frequency.QuadPart);
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+struct CoInit {
+    HRESULT result = CoInitialize(nullptr);
+    ~CoInit() {
+        if (SUCCEEDED(result))
+            CoUninitialize();
+    }
+};
+
+struct WindowTraits : PlainTraits<HWND, nullptr> {
+    static void close(HWND h) { DestroyWindow(h); }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::puts("usage: probe_picture_fit_time PATH [repeats]");
+        return 3;
+    }
+    const char* path = argv[1];
+    const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    CoInit ole;
+    Scoped<WindowTraits> window(CreateWindowA("STATIC", "fit probe", WS_POPUP, 0, 0, 1, 1, nullptr,
+                                              nullptr, GetModuleHandleA(nullptr), nullptr));
+    ComPtr<IDirectDraw> first;
+    ComPtr<IDirectDraw2> directDraw;
+    if (FAILED(DirectDrawCreate(nullptr, first.out(), nullptr)) ||
+        FAILED(first->QueryInterface(IID_IDirectDraw2, directDraw.outVoid())) ||
+        FAILED(directDraw->SetCooperativeLevel(window.get(), DDSCL_NORMAL))) {
+        std::puts("error no display");
+        return 2;
+    }
+    DDSURFACEDESC desc{};
+    desc.dwSize = sizeof(desc);
+    desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
+    desc.dwWidth = static_cast<DWORD>(GetSystemMetrics(SM_CXSCREEN));
+    desc.dwHeight = static_cast<DWORD>(GetSystemMetrics(SM_CYSCREEN));
+    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+    ComPtr<IDirectDrawSurface> plain;
+    ComPtr<IDirectDrawSurface3> surface;
+    if (FAILED(directDraw->CreateSurface(&desc, plain.out(), nullptr)) ||
+        FAILED(plain->QueryInterface(IID_IDirectDrawSurface3, surface.outVoid()))) {
+        std::puts("error no surface");
+        return 2;
+    }
+
+    std::vector<double> decode, fit, load;
+    long result = 0;
+    for (int i = 0; i < repeats; ++i) {
+        ComPtr<IPicture> owner;
+        const double began = seconds();
+        HBITMAP bitmap = loadOlePicture(owner, path);
+        const double decoded = seconds();
+        if (!bitmap)
+            break; // not a GIF or JPEG: only the whole load is timed
+        if (i == 0) {
+            BITMAP info{};
+            GetObjectA(bitmap, sizeof(info), &info);
+            std::printf("size %ld %ld\n", info.bmWidth, info.bmHeight);
+        }
+        result = fitBitmapToSurface(surface.get(), bitmap, 0, 0, 0, 0, false);
+        fit.push_back(seconds() - decoded);
+        decode.push_back(decoded - began);
+    }
+    for (int i = 0; i < repeats; ++i) {
+        const double began = seconds();
+        result = loadPictureToSurface(surface.get(), path, false);
+        load.push_back(seconds() - began);
+    }
+    if (!decode.empty())
+        std::printf("decode %.4f\nfit %.4f\n", median(decode), median(fit));
+    std::printf("load %.4f\nresult %ld\n", median(load), result);
+    std::fflush(stdout);
+    return 0;
+}

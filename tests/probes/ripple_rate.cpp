@@ -1,0 +1,177 @@
+// Plays whole drops in-process on the real screen surfaces and reports their frame rate for
+// every wave size, beside the rate of frames that only take the same patch to the screen.
+// Usage: probe_ripple_rate [drops per size]
+// Output per size, medians over the drops: "ripple SIZE SIDE FRAMES SECONDS FPS" and
+// "blit SIZE SIDE FRAMES SECONDS FPS".
+#include "engine/drop_geometry.h"
+#include "engine/random.h"
+#include "engine/surface_heap.h"
+#include "engine/win/drop_ripple.h"
+#include "engine/win/render_control.h"
+#include "host/win/display.h"
+#include "host/win/host_state.h"
+#include "pictures/win/picture_loader.h"
+#include "settings/win/settings_store.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+ComPtr<IDirectDrawSurface3> createSurface(DDSURFACEDESC& description) {
+    ComPtr<IDirectDrawSurface> first;
+    ComPtr<IDirectDrawSurface3> surface;
+    if (SUCCEEDED(directDraw->CreateSurface(&description, first.out(), nullptr)))
+        first->QueryInterface(IID_IDirectDrawSurface3, surface.outVoid());
+    return surface;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double seconds() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return double(now.QuadPart) / double(frequency.QuadPart);
+}
+
+struct Run {
+    int drops;
+    HANDLE heap;
+    double elapsed;
+    int frames;
+};
+
+// The ripples run on a render thread, as in the saver: the frame loop asks its checkpoints.
+DWORD WINAPI playDrops(void* parameter) {
+    Run& run = *static_cast<Run*>(parameter);
+    {
+        DropRipple ripple(run.heap, TargetRect.right, TargetRect.bottom);
+        ripple.prepareRipple();
+        const double began = seconds();
+        for (int drop = 0; drop < run.drops; ++drop)
+            ripple.dropStep();
+        run.elapsed = seconds() - began;
+    }
+    renderThreadEnded();
+    return 0;
+}
+
+// The yardstick: per frame only the patch's trip to the screen, as a ripple frame makes it
+// (pixels into the picture surface through a DIB, then the patch onto the screen), without
+// the water.
+double blitFrames(int side, int frames) {
+    const int left = (TargetRect.right - side) / 2, top = (TargetRect.bottom - side) / 2;
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof(header);
+    header.biWidth = side;
+    header.biHeight = side;
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    header.biCompression = BI_RGB;
+    std::vector<std::uint32_t> pixels(std::size_t(side) * side, 0x00406080u);
+    ScopedBitmap bitmap;
+    ScopedMemoryDC memory;
+    {
+        ScopedSurfaceDC screen(primarySurface);
+        if (!screen)
+            return 0.0;
+        bitmap.reset(CreateCompatibleBitmap(screen.get(), side, side));
+        memory.reset(CreateCompatibleDC(screen.get()));
+    }
+    if (!bitmap || !memory)
+        return 0.0;
+    RECT patch = {left, top, left + side, top + side};
+    const double began = seconds();
+    for (int frame = 0; frame < frames; ++frame) {
+        {
+            ScopedSurfaceDC picture(pictureSurface);
+            if (picture) {
+                SetDIBits(picture.get(), bitmap.get(), 0, side, pixels.data(),
+                          reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+                ScopedSelect selected(memory.get(), bitmap.get());
+                BitBlt(picture.get(), left, top, side, side, memory.get(), 0, 0, SRCCOPY);
+            }
+        }
+        primarySurface->BltFast(left, top, pictureSurface, &patch, DDBLTFAST_WAIT);
+    }
+    return seconds() - began;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int drops = argc > 1 && std::atoi(argv[1]) > 0 ? std::atoi(argv[1]) : 3;
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    TargetRect = {0, 0, width, height};
+    TargetOrigin = {0, 0};
+    HWND window = CreateWindowExA(0, "STATIC", "probe", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+    ComPtr<IDirectDraw> first;
+    if (FAILED(DirectDrawCreate(nullptr, first.out(), nullptr)) ||
+        FAILED(first->QueryInterface(IID_IDirectDraw2, reinterpret_cast<void**>(&directDraw))) ||
+        FAILED(directDraw->SetCooperativeLevel(window, DDSCL_NORMAL))) {
+        std::puts("error no display");
+        return 2;
+    }
+    DDSURFACEDESC description = {};
+    description.dwSize = sizeof(description);
+    description.dwFlags = DDSD_CAPS;
+    description.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
+    ComPtr<IDirectDrawSurface3> primary = createSurface(description);
+    description.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+    description.dwWidth = width;
+    description.dwHeight = height;
+    description.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+    ComPtr<IDirectDrawSurface3> picture = createSurface(description);
+    if (!primary || !picture) {
+        std::puts("error no surfaces");
+        return 2;
+    }
+    primarySurface = primary.get();
+    pictureSurface = picture.get();
+    useWindowsSurfaceHeap();
+    HANDLE heap = HeapCreate(0, 0, 0);
+
+    // Drops and yardstick alternate, so that a change in the machine's load hits both.
+    for (std::uint8_t size = 0; size < 5; ++size) {
+        saverSettings.waveSize = size;
+        const DropPreset preset = dropPresetFor(size);
+        const int side = patchSide(preset);
+        const int frames = framesPerDrop(preset);
+        std::vector<double> ripples, blits;
+        seedRandom(1);
+        for (int drop = 0; drop < drops; ++drop) {
+            Run run = {1, heap, 0.0, frames};
+            HANDLE worker = startRenderThread(playDrops, &run);
+            WaitForSingleObject(worker, INFINITE);
+            CloseHandle(worker);
+            ripples.push_back(run.elapsed);
+            blits.push_back(blitFrames(side, frames));
+        }
+        const double ripple = median(ripples), blit = median(blits);
+        std::printf("ripple %u %d %d %.4f %.1f\n", unsigned(size), side, frames, ripple,
+                    frames / ripple);
+        std::printf("blit %u %d %d %.4f %.1f\n", unsigned(size), side, frames, blit, frames / blit);
+        std::fflush(stdout);
+    }
+    primarySurface = nullptr;
+    pictureSurface = nullptr;
+    picture.reset();
+    primary.reset();
+    directDraw->Release();
+    directDraw = nullptr;
+    HeapDestroy(heap);
+    DestroyWindow(window);
+    return 0;
+}
