@@ -231,59 +231,127 @@ WATER_AVX2_FN void renderRowAvx2(const Frame& f, int32_t row) {
     const __m256i cells = _mm256_set1_epi32(f.cells);
     const __m256i zero = _mm256_setzero_si256();
     const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i eight = _mm256_set1_epi32(8);
+    const __m256i notBelowSixteen = _mm256_set1_epi32(~15);
+    const __m256i colourMask = _mm256_set1_epi32(0x00FFFFFF);
     const int* source = reinterpret_cast<const int*>(f.source);
-    int32_t col = 1;
-    for (; col + 8 <= w - 1; col += 8) {
+    uint32_t* const destination = f.destination;
+    if (w < 10) {
+        // Rows narrower than one vector.
+        for (int32_t col = 1; col < w - 1; ++col)
+            renderCell(f, rowStart + col);
+        return;
+    }
+    // The last vector ends on the last interior cell, overlapping the one before: drawing a
+    // cell twice gives the same pixel.
+    const int32_t last = w - 9;
+    for (int32_t start = 1; start < w - 1; start += 8) {
+        const int32_t col = start < last ? start : last;
         const int32_t i = rowStart + col;
         __m256i here = loadCells8(h + col);
         __m256i dx = _mm256_sub_epi32(here, loadCells8(h + col + 1));
         __m256i dy = _mm256_sub_epi32(here, loadCells8(h + col + w));
-        int* out = reinterpret_cast<int*>(f.destination + i);
+        int* out = reinterpret_cast<int*>(destination + i);
+        const uint32_t* at = reinterpret_cast<const uint32_t*>(source) + i;
         if (_mm256_testz_si256(_mm256_or_si256(dx, dy), _mm256_or_si256(dx, dy))) {
             // Still water: each pixel shows its own source pixel, unshaded.
             _mm256_storeu_si256(
                 reinterpret_cast<__m256i*>(out),
-                _mm256_and_si256(loadCells8(reinterpret_cast<const int32_t*>(f.source + i)),
-                                 _mm256_set1_epi32(0x00FFFFFF)));
+                _mm256_and_si256(loadCells8(reinterpret_cast<const int32_t*>(at)), colourMask));
             continue;
         }
-        __m256i s = _mm256_add_epi32(_mm256_add_epi32(_mm256_set1_epi32(i), lanes),
-                                     _mm256_mullo_epi32(_mm256_srai_epi32(dy, 3), width));
-        s = _mm256_add_epi32(s, _mm256_srai_epi32(dx, 3));
-        __m256i inside =
-            _mm256_and_si256(_mm256_cmpgt_epi32(s, zero), _mm256_cmpgt_epi32(cells, s));
-        __m256i pixels = _mm256_mask_i32gather_epi32(zero, source, s, inside, 4);
+        const __m256i stepX = _mm256_srai_epi32(dx, 3);
+        const __m256i stepY = _mm256_srai_epi32(dy, 3);
+        __m256i s;
+        __m256i inside;
+        __m256i pixels;
+        if (_mm256_testz_si256(
+                _mm256_or_si256(_mm256_add_epi32(dx, eight), _mm256_add_epi32(dy, eight)),
+                notBelowSixteen)) {
+            // Gentle slopes, the bulk of a ripple: each lane shows its own pixel or the one
+            // left of, above or above-left of it. Four plain loads and a choice per lane cost
+            // far less than the gather, which is slow on some processors. Here the index can
+            // leave the surface only at 0.
+            s = _mm256_add_epi32(_mm256_add_epi32(_mm256_set1_epi32(i), lanes), stepX);
+            s = _mm256_sub_epi32(s, _mm256_and_si256(stepY, width));
+            inside = _mm256_cmpgt_epi32(s, zero);
+            __m256i level =
+                _mm256_blendv_epi8(loadCells8(reinterpret_cast<const int32_t*>(at)),
+                                   loadCells8(reinterpret_cast<const int32_t*>(at - 1)), stepX);
+            __m256i above =
+                _mm256_blendv_epi8(loadCells8(reinterpret_cast<const int32_t*>(at - w)),
+                                   loadCells8(reinterpret_cast<const int32_t*>(at - w - 1)), stepX);
+            pixels = _mm256_blendv_epi8(level, above, stepY);
+        } else {
+            s = _mm256_add_epi32(_mm256_add_epi32(_mm256_set1_epi32(i), lanes),
+                                 _mm256_mullo_epi32(stepY, width));
+            s = _mm256_add_epi32(s, stepX);
+            inside = _mm256_and_si256(_mm256_cmpgt_epi32(s, zero), _mm256_cmpgt_epi32(cells, s));
+            pixels = _mm256_mask_i32gather_epi32(zero, source, s, inside, 4);
+        }
         __m256i shaded = shadeAvx2(pixels, dx);
         if (_mm256_movemask_ps(_mm256_castsi256_ps(inside)) == 0xFF)
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), shaded);
         else
             _mm256_maskstore_epi32(out, inside, shaded);
     }
-    for (; col < w - 1; ++col)
-        renderCell(f, rowStart + col);
+}
+
+WATER_AVX2_FN inline __m256i propagateCells8(const int32_t* up, const int32_t* mid,
+                                             const int32_t* down, const int32_t* out, __m128i shift,
+                                             int32_t col) {
+    __m256i sum = _mm256_add_epi32(
+        _mm256_add_epi32(_mm256_add_epi32(loadCells8(up + col - 1), loadCells8(up + col)),
+                         _mm256_add_epi32(loadCells8(up + col + 1), loadCells8(mid + col - 1))),
+        _mm256_add_epi32(_mm256_add_epi32(loadCells8(mid + col + 1), loadCells8(down + col - 1)),
+                         _mm256_add_epi32(loadCells8(down + col), loadCells8(down + col + 1))));
+    __m256i v = _mm256_sub_epi32(_mm256_srai_epi32(sum, 2), loadCells8(out + col));
+    return _mm256_sub_epi32(v, _mm256_sra_epi32(v, shift));
+}
+
+WATER_AVX2_FN inline __m256i columnSums8(const int32_t* up, const int32_t* mid, const int32_t* down,
+                                         int32_t col) {
+    return _mm256_add_epi32(_mm256_add_epi32(loadCells8(up + col), loadCells8(mid + col)),
+                            loadCells8(down + col));
 }
 
 WATER_AVX2_FN void propagateRowAvx2(const Frame& f, int32_t row) {
     const int32_t w = f.width;
+    if (w < 10) {
+        for (int32_t col = 1; col < w - 1; ++col)
+            propagateCell(f, row * w + col);
+        return;
+    }
     const int32_t* up = f.newer + (row - 1) * w;
     const int32_t* mid = up + w;
     const int32_t* down = mid + w;
     int32_t* out = f.next + row * w;
     const __m128i shift = _mm_cvtsi32_si128(f.shift);
-    int32_t col = 1;
-    for (; col + 8 <= w - 1; col += 8) {
-        __m256i sum = _mm256_add_epi32(
-            _mm256_add_epi32(_mm256_add_epi32(loadCells8(up + col - 1), loadCells8(up + col)),
-                             _mm256_add_epi32(loadCells8(up + col + 1), loadCells8(mid + col - 1))),
-            _mm256_add_epi32(
-                _mm256_add_epi32(loadCells8(mid + col + 1), loadCells8(down + col - 1)),
-                _mm256_add_epi32(loadCells8(down + col), loadCells8(down + col + 1))));
-        __m256i v = _mm256_sub_epi32(_mm256_srai_epi32(sum, 2), loadCells8(out + col));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + col),
-                            _mm256_sub_epi32(v, _mm256_sra_epi32(v, shift)));
+    // The last vector ends on the last interior cell. Its heights are worked out first and
+    // stored last, as the vectors before may overlap it: a cell moved on twice would not
+    // come out the same.
+    const int32_t last = w - 9;
+    const __m256i lastCells = propagateCells8(up, mid, down, out, shift, last);
+    if (1 < last) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 1),
+                            propagateCells8(up, mid, down, out, shift, 1));
+        // Column sums of the three rows are loaded once, right of each vector's cells; the
+        // sums at and left of them are spliced from these and the previous vector's.
+        __m256i previous = columnSums8(up, mid, down, 2);
+        for (int32_t col = 9; col < last; col += 8) {
+            const __m256i right = columnSums8(up, mid, down, col + 1);
+            const __m256i between = _mm256_permute2x128_si256(previous, right, 0x21);
+            const __m256i atCol = _mm256_alignr_epi8(right, between, 12);
+            const __m256i left = _mm256_alignr_epi8(right, between, 8);
+            __m256i sum = _mm256_sub_epi32(_mm256_add_epi32(_mm256_add_epi32(left, atCol), right),
+                                           loadCells8(mid + col));
+            __m256i v = _mm256_sub_epi32(_mm256_srai_epi32(sum, 2), loadCells8(out + col));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + col),
+                                _mm256_sub_epi32(v, _mm256_sra_epi32(v, shift)));
+            previous = right;
+        }
     }
-    for (; col < w - 1; ++col)
-        propagateCell(f, row * w + col);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + last), lastCells);
 }
 
 WATER_AVX2_FN void advanceAvx2(const Frame& f) {
