@@ -181,8 +181,8 @@ def expect_walk_starts_at(bench, order, colour_of, first):
     """The saver, just started, shows `first` and then the pictures after it. Each picture
     stands for at least 2 s, so a first screenshot that comes late may only have missed as
     many pictures as that time allows."""
-    seen = colours_shown(bench, SOLID_COLOURS, 5, with_gaps=True)
-    expect(bool(seen), True, "a picture shown within 5 s")
+    seen = colours_shown(bench, SOLID_COLOURS, 8, with_gaps=True)
+    expect(bool(seen), True, "a picture shown within 8 s")
     colour, waited = seen[0]
     names = [name for name in order if colour_of[name] == colour]
     steps = (order.index(names[0]) - order.index(first)) % len(order)
