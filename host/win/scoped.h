@@ -74,6 +74,11 @@ template <typename T> struct GdiObjectTraits : PlainTraits<T, nullptr> {
 using ScopedBitmap = Scoped<GdiObjectTraits<HBITMAP>>;
 using ScopedFont = Scoped<GdiObjectTraits<HFONT>>;
 
+struct WindowTraits : PlainTraits<HWND, nullptr> {
+    static void close(HWND h) { DestroyWindow(h); }
+};
+using ScopedWindow = Scoped<WindowTraits>;
+
 struct EnhMetaFileTraits : PlainTraits<HENHMETAFILE, nullptr> {
     static void close(HENHMETAFILE h) { DeleteEnhMetaFile(h); }
 };

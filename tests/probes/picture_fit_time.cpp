@@ -25,18 +25,6 @@ double median(std::vector<double> values) {
     return values.empty() ? 0.0 : values[values.size() / 2];
 }
 
-struct CoInit {
-    HRESULT result = CoInitialize(nullptr);
-    ~CoInit() {
-        if (SUCCEEDED(result))
-            CoUninitialize();
-    }
-};
-
-struct WindowTraits : PlainTraits<HWND, nullptr> {
-    static void close(HWND h) { DestroyWindow(h); }
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -46,9 +34,9 @@ int main(int argc, char** argv) {
     }
     const char* path = argv[1];
     const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
-    CoInit ole;
-    Scoped<WindowTraits> window(CreateWindowA("STATIC", "fit probe", WS_POPUP, 0, 0, 1, 1, nullptr,
-                                              nullptr, GetModuleHandleA(nullptr), nullptr));
+    ScopedComApartment com;
+    ScopedWindow window(CreateWindowA("STATIC", "fit probe", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                      GetModuleHandleA(nullptr), nullptr));
     ComPtr<IDirectDraw> first;
     ComPtr<IDirectDraw2> directDraw;
     if (FAILED(DirectDrawCreate(nullptr, first.out(), nullptr)) ||

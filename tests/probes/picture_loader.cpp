@@ -173,18 +173,6 @@ struct Usage {
     }
 };
 
-struct CoInit {
-    HRESULT result = CoInitialize(nullptr);
-    ~CoInit() {
-        if (SUCCEEDED(result))
-            CoUninitialize();
-    }
-};
-
-struct WindowTraits : PlainTraits<HWND, nullptr> {
-    static void close(HWND h) { DestroyWindow(h); }
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -193,7 +181,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: probe_picture_loader [options] WIDTH HEIGHT PATH\n");
         return 3;
     }
-    CoInit ole;
+    ScopedComApartment com;
 
     if (o.nullSurface) {
         const long result = loadPictureToSurface(nullptr, o.path, o.cut);
@@ -201,9 +189,8 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    Scoped<WindowTraits> window(CreateWindowA("STATIC", "picture probe", WS_POPUP, 0, 0, 1, 1,
-                                              nullptr, nullptr, GetModuleHandleA(nullptr),
-                                              nullptr));
+    ScopedWindow window(CreateWindowA("STATIC", "picture probe", WS_POPUP, 0, 0, 1, 1, nullptr,
+                                      nullptr, GetModuleHandleA(nullptr), nullptr));
     ComPtr<IDirectDraw> first;
     ComPtr<IDirectDraw2> directDraw;
     if (FAILED(DirectDrawCreate(nullptr, first.out(), nullptr)) ||
