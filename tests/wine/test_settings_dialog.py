@@ -119,16 +119,20 @@ def near(a, b, tolerance=40):
     return a is not None and all(abs(x - y) <= tolerance for x, y in zip(a, b))
 
 
-def colours_seen(bench, area, seconds):
-    """The dominant colours of the preview, sampled for `seconds`."""
+def colours_seen(bench, area, seconds, until=None, longest=40):
+    """The dominant colours of the preview, sampled for `seconds`. With `until`, sampling
+    goes on up to `longest` seconds while `until(seen)` is false, since a loaded machine
+    walks the pictures slower."""
     seen = []
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
+    started = time.monotonic()
+    while True:
+        elapsed = time.monotonic() - started
+        if elapsed >= seconds and (until is None or until(seen) or elapsed >= longest):
+            return seen
         colour = dominant(grab(bench, area))
         if colour is not None:
             seen.append(colour)
         time.sleep(0.3)
-    return seen
 
 
 def control(bench, dialog, id):
@@ -199,15 +203,17 @@ def test_sliders_and_format_boxes_act_on_the_next_picture(bench):
     add_solid(bench, "b.gif", TEAL)
     saver, dialog = open_dialog(bench, settings_bytes(folder=bench.images_dir, **PLAYING))
     area = preview_area(bench, dialog)
-    seen = colours_seen(bench, area, 10)
-    expect(any(near(c, ORANGE) for c in seen) and any(near(c, TEAL) for c in seen), True,
+    both = lambda seen: any(near(c, ORANGE) for c in seen) and any(near(c, TEAL) for c in seen)
+    seen = colours_seen(bench, area, 10, until=both)
+    expect(both(seen), True,
            "both pictures shown in turn, colours seen %r" % seen)
 
     # Psychedelia: the same pictures from the next one on in another channel order.
     bench.driver("trackbar", dialog.hwnd, PSYCHEDELIA, 3)
     time.sleep(5)
-    seen = colours_seen(bench, area, 8)
-    swapped = [c for c in seen if not near(c, ORANGE) and not near(c, TEAL)]
+    unswapped = lambda c: near(c, ORANGE) or near(c, TEAL)
+    seen = colours_seen(bench, area, 8, until=lambda seen: not all(map(unswapped, seen)))
+    swapped = [c for c in seen if not unswapped(c)]
     expect(bool(swapped) and all(near(sorted(c), sorted(ORANGE)) or near(sorted(c), sorted(TEAL))
                                  for c in swapped), True,
            "colours after Psychedelia 3 are the pictures' channels rearranged: %r" % seen)
@@ -217,7 +223,7 @@ def test_sliders_and_format_boxes_act_on_the_next_picture(bench):
     bench.driver("click", dialog.hwnd, GIF)
     wait_for(lambda: control(bench, dialog, GIF).int("check") == 0, 10, "GIF unchecked")
     time.sleep(5)
-    seen = colours_seen(bench, area, 9)
+    seen = colours_seen(bench, area, 9, until=lambda seen: any(near(c, ORANGE) for c in seen))
     expect(any(near(c, ORANGE) for c in seen), True, "the BMP still shown: %r" % seen)
     expect([c for c in seen if near(c, TEAL)], [], "GIF colours after unchecking GIF")
     expect(bench.read_settings(), settings_bytes(folder=bench.images_dir, **PLAYING),
