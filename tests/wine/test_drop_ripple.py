@@ -5,7 +5,7 @@ import os
 import time
 
 import pictures
-from winebench import BUILD, SAVER_CLASS, expect, options, settings_bytes
+from winebench import BUILD, SAVER_CLASS, expect, options, settings_bytes, still_sampling
 
 GREY = (128, 128, 128)
 SMALLEST_DROP_SIDE = 98  # what a drop of the smallest wave size puts back on the screen
@@ -53,11 +53,9 @@ def watch(bench, seconds, until=None, longest=60):
     a loaded machine may drop later."""
     frames = []
     started = time.monotonic()
-    while True:
-        elapsed = time.monotonic() - started
-        if elapsed >= seconds and (until is None or until(frames) or elapsed >= longest):
-            return frames
+    while still_sampling(started, seconds, until and (lambda: until(frames)), longest):
         frames.append(changed_box(bench.screenshot(), GREY))
+    return frames
 
 
 def rings_then_settled(frames):

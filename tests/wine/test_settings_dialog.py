@@ -8,7 +8,7 @@ import shutil
 import time
 
 import pictures
-from winebench import BUILD, expect, options, settings_bytes, wait_for
+from winebench import BUILD, expect, options, settings_bytes, still_sampling, wait_for
 
 TITLE = "Vellutor - Settings"
 REMOTE = os.path.join(BUILD, "probe_dialog_remote.exe")
@@ -125,14 +125,12 @@ def colours_seen(bench, area, seconds, until=None, longest=40):
     walks the pictures slower."""
     seen = []
     started = time.monotonic()
-    while True:
-        elapsed = time.monotonic() - started
-        if elapsed >= seconds and (until is None or until(seen) or elapsed >= longest):
-            return seen
+    while still_sampling(started, seconds, until and (lambda: until(seen)), longest):
         colour = dominant(grab(bench, area))
         if colour is not None:
             seen.append(colour)
         time.sleep(0.3)
+    return seen
 
 
 def control(bench, dialog, id):

@@ -126,6 +126,16 @@ def wait_for(condition, timeout=20.0, what="the condition", interval=0.1):
         time.sleep(interval)
 
 
+def still_sampling(started, seconds, done=None, longest=None):
+    """Whether a test that samples the screen since `started` goes on: for at least
+    `seconds`, then, with `done`, while done() is false and `longest` seconds have not
+    passed, since a loaded machine shows things later."""
+    elapsed = time.monotonic() - started
+    if elapsed < seconds:
+        return True
+    return done is not None and elapsed < longest and not done()
+
+
 def options(**kwargs):
     """Decorator: the Bench options of one case, e.g. @options(install_dir=False)."""
     def mark(case):
