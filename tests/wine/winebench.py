@@ -126,7 +126,7 @@ def wait_for(condition, timeout=20.0, what="the condition", interval=0.1):
         time.sleep(interval)
 
 
-def still_sampling(started, seconds, done=None, longest=None):
+def still_sampling(started, seconds, done=None, longest=60.0):
     """Whether a test that samples the screen since `started` goes on: for at least
     `seconds`, then, with `done`, while done() is false and `longest` seconds have not
     passed, since a loaded machine shows things later."""
