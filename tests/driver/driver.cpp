@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -340,6 +341,48 @@ int commandPreview(const Args& args) {
     return 0;
 }
 
+// paintbehind <ms>: what the saver does on screen. A host window whose thread waits for
+// messages that never come, and a second thread that paints its client a solid colour
+// (0xC828A0) once that wait has begun; then the window stays for <ms>.
+constexpr COLORREF paintedBehind = RGB(0xC8, 0x28, 0xA0);
+
+DWORD WINAPI paintFromWorker(void* context) {
+    HWND window = static_cast<HWND>(context);
+    Sleep(300);
+    ScopedWindowDC dc(window);
+    RECT client = {};
+    GetClientRect(window, &client);
+    Scoped<GdiObjectTraits<HBRUSH>> brush(CreateSolidBrush(paintedBehind));
+    const bool painted = dc && brush && FillRect(dc.get(), &client, brush.get());
+    GdiFlush();
+    say("painted %d", painted ? 1 : 0);
+    return 0;
+}
+
+int commandPaintBehind(const Args& args) {
+    if (args.size() != 1)
+        return usageError;
+    HWND host = createPreviewHost();
+    if (!host)
+        return notFound;
+    RECT client = {};
+    GetClientRect(host, &client);
+    MapWindowPoints(host, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    say("client %ld %ld %ld %ld", client.left, client.top, client.right, client.bottom);
+    pumpFor(300);
+    ScopedHandle worker(CreateThread(nullptr, 0, paintFromWorker, host, 0, nullptr));
+    const UINT_PTR timer = SetTimer(nullptr, 0, static_cast<UINT>(number(args[0])), nullptr);
+    MSG msg;
+    while (worker && timer && GetMessageA(&msg, nullptr, 0, 0) > 0 && msg.message != WM_TIMER)
+        DispatchMessageA(&msg);
+    if (timer)
+        KillTimer(nullptr, timer);
+    if (worker)
+        WaitForSingleObject(worker.get(), INFINITE);
+    DestroyWindow(host);
+    return 0;
+}
+
 // --- windows and controls -------------------------------------------------------------------
 
 // find [--class NAME] [--title TEXT] [--timeout MS]
@@ -390,6 +433,33 @@ BOOL CALLBACK listTopLevel(HWND window, LPARAM) {
 // toplevel: every visible top-level window (handle, process id, class, title).
 int commandTopLevel(const Args&) {
     EnumWindows(listTopLevel, 0);
+    return 0;
+}
+
+// Wine copies what a process drew (DirectDraw's primary surface included) to the X screen
+// only when one of its GUI threads goes idle; a saver whose main thread waits for messages
+// that never come keeps a half-drawn frame on the X screen for seconds. Each WM_NULL sent
+// wakes the thread once, and the second answer comes only after the idle flush that
+// followed the first.
+BOOL CALLBACK wakeThreadOf(HWND window, LPARAM seen) {
+    DWORD pid = 0;
+    const DWORD thread = GetWindowThreadProcessId(window, &pid);
+    auto& threads = *reinterpret_cast<std::set<DWORD>*>(seen);
+    if (pid == GetCurrentProcessId() || !threads.insert(thread).second)
+        return TRUE;
+    DWORD_PTR ignored = 0;
+    for (int round = 0; round < 2; ++round)
+        if (!SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 500, &ignored))
+            break;
+    return TRUE;
+}
+
+// flush: has every other GUI thread go idle once, so that the X screen shows what Windows
+// would show.
+int commandFlush(const Args&) {
+    std::set<DWORD> threads;
+    EnumWindows(wakeThreadOf, reinterpret_cast<LPARAM>(&threads));
+    say("threads %u", static_cast<unsigned>(threads.size()));
     return 0;
 }
 
@@ -784,6 +854,8 @@ constexpr Command commands[] = {
     {"preview", commandPreview},
     {"find", commandFind},
     {"toplevel", commandTopLevel},
+    {"flush", commandFlush},
+    {"paintbehind", commandPaintBehind},
     {"controls", commandControls},
     {"get", commandGet},
     {"click", commandClick},

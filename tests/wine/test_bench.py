@@ -7,6 +7,8 @@ from winebench import Bench, BUILD, expect, wait_for
 # Around the driver's preview host window, whose light grey client stands out on the black
 # screen.
 HOST_REGION = (30, 30, 200, 160)
+# The colour the driver's paintbehind fills its window with.
+PAINTED_BEHIND = (0xC8, 0x28, 0xA0)
 
 
 def test_registry_and_prefix_files_round_trip(bench):
@@ -42,6 +44,21 @@ def test_screen_grab_agrees_with_the_windows_view(bench):
     expect(changed, 0, "pixels where the X grab and GetDC(NULL) disagree")
     expect(before.width, 1024, "screen width")
     host.kill()
+
+
+def test_screenshot_shows_what_a_worker_thread_drew_while_the_window_thread_waits(bench):
+    # The saver draws from its render thread while its window thread waits for messages
+    # that may never come; Wine puts that on the X screen only once the waiting thread
+    # goes idle again.
+    painter = bench.start_driver("paintbehind", 60000)
+    wait_for(lambda: "painted" in painter.output() or not painter.alive, 30, "the painting")
+    expect("painted 1" in painter.output(), True, "driver painted: %r" % painter.output())
+    left, top, right, bottom = map(int, next(line for line in painter.output().splitlines()
+                                             if line.startswith("client ")).split()[1:])
+    seen = bench.screenshot().crop(left + 4, top + 4, right - left - 8, bottom - top - 8)
+    expect((seen.is_uniform(8), seen.pixel(0, 0)), (True, PAINTED_BEHIND),
+           "client of the window painted from the worker thread")
+    painter.kill()
 
 
 def test_close_stops_every_process_and_removes_the_prefix(bench):

@@ -45,6 +45,10 @@ The API, by topic (Windows paths are plain strings such as r"C:\\vellutor\\vellu
                  (through the driver's GetDC), Screen.pixel(x, y), .crop(x, y, w, h),
                  .count_changed(other, tolerance=), .is_uniform(tolerance=), .mean(),
                  bench.wait_screen_change(reference, min_pixels=, timeout=)
+                 Both first wake every Wine program's window threads (bench.flush_screen()):
+                 Wine copies a program's drawing to X only when one of its window threads
+                 goes idle, so a saver drawing from its render thread while its main thread
+                 waits would otherwise show a half-revealed picture for seconds.
     Input        bench.key(*names), bench.mousemove(x, y), bench.mousedown(button=1),
                  bench.mouseup(button=1), bench.click(button=1)  (xdotool, as a user)
     Waiting      wait_for(condition, timeout=, what=, interval=) -> the first true result
@@ -875,7 +879,9 @@ class Bench:
     # -- screen and input --------------------------------------------------------------------
 
     def screenshot(self):
-        """The whole X screen, as a user sees it."""
+        """The whole X screen, as a user sees it: Wine is made to copy what the programs
+        drew to the X screen first, which Windows would show at once."""
+        self.flush_screen()
         self._serial += 1
         path = os.path.join(self.run_dir, "logs", "%02d-screen.ppm" % self._serial)
         env = dict(os.environ, DISPLAY=self.display)
@@ -888,8 +894,14 @@ class Bench:
         self.last_screenshot = path
         return shot
 
+    def flush_screen(self):
+        """Has every Wine program's GUI threads go idle once, which is when Wine copies what
+        they drew, DirectDraw included, to the X screen."""
+        self.driver("flush", timeout=30, ok=None)
+
     def screen_pixels(self, x, y, width, height):
         """A region of the screen as Windows reads it through GetDC(NULL)."""
+        self.flush_screen()
         result = self.driver("pixels", x, y, width, height)
         data = bytearray()
         for row in result.values("row"):
