@@ -822,20 +822,23 @@ class Bench:
         return Window(result) if result.int("found") == 1 else None
 
     def wait_window(self, cls=None, title=None, timeout=20.0, proc=None):
-        """The window, waiting up to `timeout` s; with `proc`, fails as soon as that program
-        ends without having shown it."""
+        """The window once it is shown, waiting up to `timeout` s; with `proc`, fails as soon
+        as that program ends without having shown it. A window can be found while it is
+        still being created (a dialog in WM_INITDIALOG), before it is shown."""
         deadline = time.monotonic() + timeout
         while True:
             left = deadline - time.monotonic()
             window = self.find_window(cls, title, max(0.0, min(left, 2.0)))
-            if window is not None:
+            if window is not None and window.visible:
                 return window
+            if window is not None:
+                time.sleep(0.1)
             if proc is not None and not proc.alive:
                 raise AssertionError("%s ended with exit code %d before a window of class %r "
                                      "title %r appeared" % (proc.name, proc.poll(), cls, title))
             if left <= 0:
-                raise BenchTimeout("no window of class %r title %r within %.0f s"
-                                   % (cls, title, timeout))
+                raise BenchTimeout("no shown window of class %r title %r within %.0f s "
+                                   "(last found: %r)" % (cls, title, timeout, window))
 
     def wait_no_window(self, cls=None, title=None, timeout=20.0):
         wait_for(lambda: self.find_window(cls, title) is None, timeout,
