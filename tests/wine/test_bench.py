@@ -2,7 +2,7 @@
 
 import os
 
-from winebench import Bench, BUILD, expect, wait_for
+from winebench import Bench, BUILD, DriverResult, expect, wait_for
 
 # Around the driver's preview host window, whose light grey client stands out on the black
 # screen.
@@ -52,9 +52,9 @@ def test_screenshot_shows_what_a_worker_thread_drew_while_the_window_thread_wait
     # goes idle again.
     painter = bench.start_driver("paintbehind", 60000)
     wait_for(lambda: "painted" in painter.output() or not painter.alive, 30, "the painting")
-    expect("painted 1" in painter.output(), True, "driver painted: %r" % painter.output())
-    left, top, right, bottom = map(int, next(line for line in painter.output().splitlines()
-                                             if line.startswith("client ")).split()[1:])
+    said = DriverResult(None, painter.output())
+    expect(said.value("painted"), "1", "driver painted: %r" % said.text)
+    left, top, right, bottom = map(int, said.value("client").split())
     seen = bench.screenshot().crop(left + 4, top + 4, right - left - 8, bottom - top - 8)
     expect((seen.is_uniform(8), seen.pixel(0, 0)), (True, PAINTED_BEHIND),
            "client of the window painted from the worker thread")
