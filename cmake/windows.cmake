@@ -26,6 +26,21 @@ set_target_properties(vellutor PROPERTIES SUFFIX ".scr" RUNTIME_OUTPUT_DIRECTORY
 target_link_libraries(vellutor PRIVATE vellutor_win)
 target_link_options(vellutor PRIVATE ${VELLUTOR_STATIC_LINK})
 
+# The test build: the same saver with its test seams compiled in (see engine/win/test_seams.h).
+# Only tests run it; it is never installed.
+add_library(vellutor_win_seams STATIC ${VELLUTOR_WIN_SOURCES})
+vellutor_compile_options(vellutor_win_seams)
+target_compile_options(vellutor_win_seams PRIVATE ${VELLUTOR_ARCH_FLAGS})
+target_compile_definitions(vellutor_win_seams PUBLIC ${VELLUTOR_WIN_DEFINES} VELLUTOR_TEST_SEAMS)
+target_link_libraries(vellutor_win_seams PUBLIC vellutor_core ${VELLUTOR_WIN_LIBS})
+
+add_executable(vellutor_seams WIN32 host/win/entry.cpp resources/vellutor.rc)
+vellutor_compile_options(vellutor_seams)
+set_target_properties(vellutor_seams PROPERTIES OUTPUT_NAME vellutor-seams SUFFIX ".scr"
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+target_link_libraries(vellutor_seams PRIVATE vellutor_win_seams)
+target_link_options(vellutor_seams PRIVATE ${VELLUTOR_STATIC_LINK})
+
 foreach(extra tests/driver tools/setup)
   if(EXISTS ${CMAKE_SOURCE_DIR}/${extra}/CMakeLists.txt)
     add_subdirectory(${extra})

@@ -21,7 +21,7 @@ What a Bench sets up (all of it is removed again by ``close()``):
 
 The API, by topic (Windows paths are plain strings such as r"C:\\vellutor\\vellutor.set"):
 
-    Options      @options(width=, height=, depth=, install_dir=, wine_debug=)
+    Options      @options(width=, height=, depth=, install_dir=, wine_debug=, seams=[names])
     Paths        bench.install_dir, bench.scr_path, bench.images_dir, bench.windows_dir
                  bench.unix_path(win_path)
     Files        bench.read_file(win_path) -> bytes or None, bench.write_file(win_path, data),
@@ -489,8 +489,10 @@ class Bench:
     """One test's Wine world. Use as a context manager, or call start() and close()."""
 
     def __init__(self, name="bench", width=1024, height=768, depth=24, install_dir=True,
-                 wine_debug="-all"):
+                 wine_debug="-all", seams=None):
         self.name = name
+        # Names of test seams to arm: the test build of the saver is installed in its place.
+        self.seams = seams
         self.width, self.height, self.depth = width, height, depth
         self.install_dir_value = INSTALL_DIR if install_dir is True else install_dir
         self.wine_debug = wine_debug
@@ -609,7 +611,10 @@ class Bench:
     # -- setting up --------------------------------------------------------------------------
 
     def _env(self):
-        return _wine_env(self.prefix, self.display, self.wine_debug)
+        env = _wine_env(self.prefix, self.display, self.wine_debug)
+        if self.seams:
+            env["VELLUTOR_SEAMS"] = ",".join(self.seams)
+        return env
 
     def _record_pid(self, pid):
         with open(os.path.join(self.run_dir, "pids"), "a") as f:
@@ -621,7 +626,11 @@ class Bench:
     def _install(self):
         install = self.unix_path(self.install_dir, must_exist=False)
         os.makedirs(os.path.join(install, "images"))
-        shutil.copy(os.path.join(BUILD, "vellutor.scr"), install)
+        if self.seams:
+            shutil.copy(os.path.join(BUILD, "vellutor-seams.scr"),
+                        os.path.join(install, "vellutor.scr"))
+        else:
+            shutil.copy(os.path.join(BUILD, "vellutor.scr"), install)
         if self.install_dir_value:
             # Written into the hive before the server loads it: no Wine start needed.
             escaped = self.install_dir_value.replace("\\", "\\\\").replace('"', '\\"')

@@ -1,0 +1,14 @@
+// Faults that only the test build of the saver (vellutor-seams.scr, built with
+// VELLUTOR_TEST_SEAMS) can be made to show, so that tests reach the paths that real faults
+// take. In the shipped saver every seam is a constant false and its code is compiled out.
+#pragma once
+
+#ifdef VELLUTOR_TEST_SEAMS
+// True when the environment variable VELLUTOR_SEAMS, read once at the first call, lists
+// `name` among its comma-separated names.
+bool testSeamArmed(const char* name);
+#else
+constexpr bool testSeamArmed(const char*) {
+    return false;
+}
+#endif
