@@ -14,6 +14,15 @@ SAMPLES = ("sunset.bmp", "balloons.gif", "fractal.jpg", "rings.jpg", "window.emf
 SETUP_VALUES = ("Install_Dir", "Setup_Previous_Saved", "Setup_Previous_SCRNSAVE.EXE",
                 "Setup_Previous_ScreenSaveActive")
 OTHER_SAVER = r"C:\windows\system32\other.scr"
+RECORD = "vellutor-setup.rec"
+SIGNATURE = b"Vellutor setup record 1\r\n"
+
+
+def fnv1a64(data):
+    value = 0xcbf29ce484222325
+    for byte in data:
+        value = ((value ^ byte) * 0x100000001b3) & 0xFFFFFFFFFFFFFFFF
+    return value
 
 
 def setup(bench, *args, expected=0):
@@ -178,12 +187,12 @@ def test_files_in_use_fail_cleanly_and_a_later_run_finishes(bench):
     setup(bench)
     folder = default_folder(bench)
     scr = folder + r"\vellutor.scr"
-    bench.write_file(scr, b"an older saver")
 
     # A running saver keeps its file open: the upgrade fails and leaves the old one whole.
     holder = bench.hold_file(scr)
     setup(bench, expected=1)
-    expect(bench.read_file(scr), b"an older saver", "vellutor.scr after a failed upgrade")
+    expect(bench.read_file(scr) == build_file("vellutor.scr"), True,
+           "vellutor.scr whole after a failed upgrade")
     expect(bench.file_exists(scr + ".new"), False, "side file after a failed upgrade")
     # Nor can it be removed: the uninstall stops before taking anything away.
     setup(bench, "/uninstall", expected=1)
@@ -205,10 +214,12 @@ def test_uninstall_touches_nothing_outside_the_install_folder(bench):
     outside = (folder.rsplit("\\", 1)[0] + r"\keep-me.txt", r"C:\keep-me-too.txt")
     for path in outside:
         bench.write_file(path, b"not Vellutor's")
-    # A list of installed files changed by hand (or damaged) must not lead out of the folder.
-    listing = bench.read_file(folder + r"\setup.lst")
-    bench.write_file(folder + r"\setup.lst",
-                     listing + b"..\\keep-me.txt\r\nC:\\keep-me-too.txt\r\n\\keep-me-too.txt\r\n")
+    # A record changed by hand (or damaged) must not lead out of the folder.
+    listing = bench.read_file(folder + "\\" + RECORD)
+    entry = b"14\t%016x\t" % fnv1a64(b"not Vellutor's")
+    bench.write_file(folder + "\\" + RECORD,
+                     listing + entry + b"..\\keep-me.txt\r\n" + entry + b"C:\\keep-me-too.txt\r\n"
+                     + entry + b"\\keep-me-too.txt\r\n")
 
     # A sample the user changed after the install has become theirs.
     bench.write_file(folder + r"\images\balloons.gif", b"my own balloons")
@@ -219,6 +230,143 @@ def test_uninstall_touches_nothing_outside_the_install_folder(bench):
     expect(host_listing(bench, folder), ["images"], "install folder after uninstall")
     expect(bench.read_file(folder + r"\images\balloons.gif"), b"my own balloons",
            "the changed sample after uninstall")
+
+
+def sample_bytes(name):
+    with open(os.path.join(BUILD, "tools", "setup", "samples", name), "rb") as f:
+        return f.read()
+
+
+def write_all(bench, folder, files):
+    for name, data in files.items():
+        bench.write_file(folder + "\\" + name, data)
+
+
+def expect_files(bench, folder, files, when):
+    """Every file of `files` still there with its bytes."""
+    for name, data in files.items():
+        expect(bench.read_file(folder + "\\" + name), data, "%s %s" % (name, when))
+
+
+@options(install_dir=False)
+def test_uninstall_refuses_a_folder_holding_another_programs_list(bench):
+    folder = r"C:\other"
+    users = {"notes.txt": b"my notes", "photo.jpg": b"my photo", "vellutor.scr": b"a file"}
+    listing = b"notes.txt\r\nphoto.jpg\r\nvellutor.scr\r\n"
+    for name in ("setup.lst", "SETUP.LST", "install.log"):
+        write_all(bench, folder, dict(users, **{name: listing}))
+        setup(bench, "/uninstall", "/dir", folder, expected=1)
+        expect_files(bench, folder, dict(users, **{name: listing}),
+                     "after /uninstall of a folder with another program's %s" % name)
+        bench.delete_file(folder + "\\" + name)
+    expect(setup_values(bench), {}, "setup's registry values after the refused uninstalls")
+
+    # Installed into such a folder, setup keeps its own record and never adopts the other.
+    bench.write_file(folder + r"\setup.lst", listing)
+    setup(bench, "/dir", folder)
+    expect(bench.read_file(folder + r"\setup.lst"), listing, "the other program's list")
+    setup(bench, "/uninstall", "/dir", folder)
+    expect_files(bench, folder, {"notes.txt": b"my notes", "photo.jpg": b"my photo",
+                                 "setup.lst": listing}, "after install and uninstall")
+    expect(host_listing(bench, folder), ["notes.txt", "photo.jpg", "setup.lst"],
+           "the folder after install and uninstall (its own vellutor.scr was overwritten)")
+
+
+@options(install_dir=False)
+def test_install_then_uninstall_leaves_a_folder_as_it_was_before(bench):
+    folder = r"C:\Users\Shared Pictures"
+    before = {"notes.txt": b"my notes", r"images\mine.bmp": b"my picture",
+              r"images\sunset.bmp": b"my own sunset", "vellutor.set.txt": b"x"}
+    write_all(bench, folder, before)
+    setup(bench, "/dir", folder)
+    expect(bench.reg_read(VELLUTOR_KEY, "Install_Dir"), folder, "Install_Dir")
+    record = bench.read_file(folder + "\\" + RECORD)
+    expect(record.startswith(SIGNATURE), True, "record starting with its signature: %r"
+           % record[:40])
+    expect(b"images\\sunset.bmp" in record, False, "the user's sunset.bmp in setup's record")
+    scr = build_file("vellutor.scr")
+    expect(b"%d\t%016x\tvellutor.scr\r\n" % (len(scr), fnv1a64(scr)) in record, True,
+           "vellutor.scr recorded with its size and hash in %r" % record)
+    # A sample the user replaced after the install is theirs, even at the same size.
+    rings = sample_bytes("rings.jpg")
+    mine = bytes(b ^ 1 for b in rings)
+    bench.write_file(folder + r"\images\rings.jpg", mine)
+
+    setup(bench, "/uninstall")
+    expect_files(bench, folder, dict(before, **{r"images\rings.jpg": mine}), "after uninstall")
+    expect(host_listing(bench, folder), ["images", "notes.txt", "vellutor.set.txt"],
+           "install folder after uninstall")
+    expect(host_listing(bench, folder + r"\images"), ["mine.bmp", "rings.jpg", "sunset.bmp"],
+           "images folder after uninstall")
+
+
+def make_legacy_install(bench, folder):
+    """A folder as the setup before the record left it, plus what the user did since."""
+    files = {"vellutor.scr": build_file("vellutor.scr"), "notes.txt": b"my notes",
+             "setup.lst": b"vellutor.scr\r\nnotes.txt\r\n" + b"".join(
+                 b"images\\%s\r\n" % n.encode() for n in SAMPLES)}
+    for name in SAMPLES:
+        files["images\\" + name] = sample_bytes(name)
+    files[r"images\fractal.jpg"] = b"the user's fractal"
+    write_all(bench, folder, files)
+    return files
+
+
+@options(install_dir=False)
+def test_previous_setups_install_is_recognised_only_where_install_dir_names_it(bench):
+    folder = r"C:\old vellutor"
+    files = make_legacy_install(bench, folder)
+    # The registry names another folder: the list is nobody's to follow.
+    bench.reg_write(VELLUTOR_KEY, "Install_Dir", r"C:\elsewhere")
+    setup(bench, "/uninstall", "/dir", folder, expected=1)
+    expect_files(bench, folder, files, "after /uninstall while Install_Dir names another folder")
+    # The registry names it, but the saver is not there.
+    bench.reg_write(VELLUTOR_KEY, "Install_Dir", folder)
+    bench.delete_file(folder + r"\vellutor.scr")
+    setup(bench, "/uninstall", expected=1)
+    expect_files(bench, folder, dict(files, **{"vellutor.scr": None}),
+                 "after /uninstall of a folder without vellutor.scr")
+
+    # Recognised: only the saver and the samples still as shipped go.
+    bench.write_file(folder + r"\vellutor.scr", files["vellutor.scr"])
+    setup(bench, "/uninstall")
+    expect(host_listing(bench, folder), ["images", "notes.txt"], "old install after uninstall")
+    expect(host_listing(bench, folder + r"\images"), ["fractal.jpg"],
+           "old images folder after uninstall")
+    expect_files(bench, folder, {"notes.txt": b"my notes",
+                                 r"images\fractal.jpg": b"the user's fractal"},
+                 "after uninstall of the old install")
+
+
+@options(install_dir=False)
+def test_upgrade_of_the_previous_setups_install_takes_over_its_list(bench):
+    folder = r"C:\old vellutor"
+    make_legacy_install(bench, folder)
+    bench.reg_write(VELLUTOR_KEY, "Install_Dir", folder)
+    setup(bench)  # goes where the registry says, since setup made that folder
+    expect(bench.file_exists(folder + r"\setup.lst"), False, "old list after the upgrade")
+    record = bench.read_file(folder + "\\" + RECORD) or b""
+    expect(record.startswith(SIGNATURE), True, "record after the upgrade")
+    expect(b"notes.txt" in record or b"fractal.jpg" in record, False,
+           "the user's files in the record: %r" % record)
+    setup(bench, "/uninstall")
+    expect(host_listing(bench, folder), ["images", "notes.txt"], "folder after uninstall")
+    expect(host_listing(bench, folder + r"\images"), ["fractal.jpg"], "images after uninstall")
+
+
+@options(install_dir=False)
+def test_dir_takes_only_a_full_path_with_a_drive_letter(bench):
+    # C:\vellutor is the bench's own; the refused ones are named apart.
+    for folder in (r"\\server\share\Refused", r"\\?\C:\Refused", r"\\.\C:\Refused",
+                   r"C:Refused", r"\Refused", r"Refused", r"..\Refused", "//server/share"):
+        setup(bench, "/dir", folder, expected=2)
+        setup(bench, "/uninstall", "/dir", folder, expected=2)
+    for name in ("Refused", r"windows\Refused", r"windows\system32\Refused"):
+        expect(os.path.exists(bench.unix_path("C:\\" + name)), False,
+               "C:\\%s made for a refused /dir" % name)
+    expect(setup_values(bench), {}, "setup's registry values after the refused folders")
+    setup(bench, "/dir", r"C:/forward/Vellutor")
+    expect_installed(bench, r"C:\forward\Vellutor")
 
 
 def test_setup_is_a_windows_program_that_asks_for_no_administrator_rights(_bench):

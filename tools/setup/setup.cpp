@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "host/win/scoped.h"
+#include "settings/install_paths.h"
 #include "settings/settings_record.h"
+#include "settings/setup_record.h"
 #include "tools/setup/setup_ids.h"
 
 namespace {
@@ -31,8 +33,9 @@ constexpr char programsFolder[] = "Programs";
 constexpr char productFolder[] = "Vellutor";
 constexpr char imagesFolder[] = "images";
 constexpr char saverFile[] = "vellutor.scr";
-// What this program put into the install folder, one path a line relative to it.
-constexpr char manifestFile[] = "setup.lst";
+// The list of installed files that setup wrote before it kept a record: bare names, no
+// signature, so any other program's file of that name looks the same.
+constexpr char legacyRecordFile[] = "setup.lst";
 constexpr char newFileSuffix[] = ".new";
 
 // The saver reads "Install_Dir" into 255 bytes, terminator included.
@@ -46,6 +49,11 @@ constexpr char usageText[] = "Usage: vellutor-setup [/quiet] [/uninstall] [/dir 
                              "/quiet\tno messages; the result is the exit code\n"
                              "/uninstall\tremove Vellutor\n"
                              "/dir FOLDER\tinstall into FOLDER instead of the usual place";
+
+constexpr char folderFormText[] =
+    "The folder for /dir must be a full path that starts with a drive letter, such as "
+    "C:\\Vellutor. Network paths (\\\\server\\share), paths that start with \\\\?\\ "
+    "or \\\\.\\ and paths relative to a drive (C:Vellutor) are not accepted:";
 
 enum ExitCode { exitSuccess = 0, exitFailure = 1, exitUsage = 2 };
 
@@ -180,13 +188,6 @@ std::vector<Sample> embeddedSamples() {
     return samples;
 }
 
-const Sample* sampleNamed(const std::vector<Sample>& samples, const std::string& name) {
-    for (const Sample& sample : samples)
-        if (equalNoCase(sample.name, name))
-            return &sample;
-    return nullptr;
-}
-
 // --- files --------------------------------------------------------------------------------
 
 // Writes all of `payload` into a new file; a file that exists is left alone (false, with
@@ -246,12 +247,6 @@ bool readFile(const std::string& path, std::string& contents) {
                                 read == contents.size());
 }
 
-bool fileHolds(const std::string& path, const Payload& payload) {
-    std::string contents;
-    return readFile(path, contents) && contents.size() == payload.size &&
-           std::memcmp(contents.data(), payload.data, payload.size) == 0;
-}
-
 // Length of the part of a full path that names a drive or share, never created here.
 size_t rootLength(const std::string& path) {
     if (path.size() >= 3 && path[1] == ':' && path[2] == '\\')
@@ -278,54 +273,6 @@ bool makeFolders(const std::string& folder, std::string& problem) {
         }
     }
     return true;
-}
-
-std::vector<std::string> readManifest(const std::string& folder) {
-    std::vector<std::string> entries;
-    std::string contents;
-    if (!readFile(joinPath(folder, manifestFile), contents))
-        return entries;
-    size_t at = 0;
-    while (at < contents.size()) {
-        size_t end = contents.find('\n', at);
-        if (end == std::string::npos)
-            end = contents.size();
-        std::string line = contents.substr(at, end - at);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        // Only plain names inside the folder: never follow a listed path out of it.
-        if (!line.empty() && line.find("..") == std::string::npos &&
-            line.find(':') == std::string::npos && line[0] != '\\')
-            entries.push_back(line);
-        at = end + 1;
-    }
-    return entries;
-}
-
-bool writeManifest(const std::string& folder, const std::vector<std::string>& entries,
-                   std::string& problem) {
-    std::string text;
-    for (const std::string& entry : entries)
-        text += entry + "\r\n";
-    Payload payload{text.data(), static_cast<DWORD>(text.size())};
-    DWORD error = ERROR_SUCCESS;
-    std::string path = joinPath(folder, manifestFile);
-    if (!replaceFile(path, payload, error)) {
-        problem = failure("write the list of installed files", path, error);
-        return false;
-    }
-    return true;
-}
-
-bool listed(const std::vector<std::string>& entries, const std::string& entry) {
-    return std::any_of(entries.begin(), entries.end(),
-                       [&](const std::string& e) { return equalNoCase(e, entry); });
-}
-
-void unlist(std::vector<std::string>& entries, const std::string& entry) {
-    entries.erase(std::remove_if(entries.begin(), entries.end(),
-                                 [&](const std::string& e) { return equalNoCase(e, entry); }),
-                  entries.end());
 }
 
 // --- registry -----------------------------------------------------------------------------
@@ -420,22 +367,14 @@ std::string installedDir() {
     return readString(key.get(), installDirValueName);
 }
 
-std::string chooseFolder(const Options& options) {
-    if (!options.folder.empty())
-        return options.folder;
-    std::string current = installedDir();
-    bool setupMadeIt = !current.empty() && isFile(joinPath(current, manifestFile));
-    if (options.uninstall ? !current.empty() : setupMadeIt)
-        return current;
-    return defaultFolder();
-}
+std::string chooseFolder(const Options& options);
 
 // The longest path setup creates inside the folder, relative to it.
 size_t longestInsidePath(const std::vector<Sample>& samples) {
     size_t longest = std::strlen(saverFile) + std::strlen(newFileSuffix);
     for (const Sample& sample : samples)
         longest = std::max(longest, std::strlen(imagesFolder) + 1 + sample.name.size());
-    return std::max(longest, std::strlen(manifestFile) + std::strlen(newFileSuffix));
+    return std::max(longest, std::strlen(setupRecordFileName) + std::strlen(newFileSuffix));
 }
 
 bool checkFolderLength(const std::string& folder, const std::vector<Sample>& samples,
@@ -469,9 +408,113 @@ std::string longPath(const std::string& path) {
     return length > 0 && length < sizeof full ? std::string(full, length) : path;
 }
 
+// --- the record of what setup installed ----------------------------------------------------
+
+// Whether this setup may take files out of a folder, and which.
+enum class Ownership {
+    None,   // not Vellutor's: nothing in it is touched
+    Record, // setup's record names what it wrote
+    Legacy, // an install by the setup before the record, recognised by the registry
+};
+
+struct Installed {
+    Ownership ownership = Ownership::None;
+    std::vector<SetupRecordEntry> entries;
+    bool foreignRecordFile = false; // a file of the record's name that setup did not write
+};
+
+SetupRecordEntry entryFor(const std::string& name, const Payload& payload) {
+    return {name, payload.size, fnv1a64(payload.data, payload.size)};
+}
+
+// Whether the file still holds exactly what the entry says was written.
+bool fileMatches(const std::string& folder, const SetupRecordEntry& entry) {
+    std::string contents;
+    return readFile(joinPath(folder, entry.name), contents) && contents.size() == entry.size &&
+           fnv1a64(contents.data(), contents.size()) == entry.hash;
+}
+
+void forget(std::vector<SetupRecordEntry>& entries, const std::string& name) {
+    entries.erase(
+        std::remove_if(entries.begin(), entries.end(),
+                       [&](const SetupRecordEntry& e) { return equalNoCase(e.name, name); }),
+        entries.end());
+}
+
+// An install by the setup program before the record came: its list has no signature, and so
+// looks like any other program's "setup.lst". It is taken for Vellutor's only where the
+// registry names the folder and the saver is there; then only the saver and the samples that
+// are still byte for byte what this setup ships count as installed.
+bool isLegacyInstall(const std::string& folder) {
+    std::string registered = installedDir();
+    return isFullFolderPath(registered) && equalNoCase(normalFolder(registered), folder) &&
+           isFile(joinPath(folder, legacyRecordFile)) && isFile(joinPath(folder, saverFile));
+}
+
+std::vector<SetupRecordEntry> legacyEntries(const std::string& folder,
+                                            const std::vector<Sample>& samples) {
+    std::vector<SetupRecordEntry> entries;
+    std::string saver;
+    if (readFile(joinPath(folder, saverFile), saver))
+        entries.push_back(entryFor(saverFile, Payload{saver.data(), DWORD(saver.size())}));
+    for (const Sample& sample : samples) {
+        SetupRecordEntry entry = entryFor(joinPath(imagesFolder, sample.name), sample.payload);
+        if (isSetupRecordName(entry.name) && fileMatches(folder, entry))
+            entries.push_back(entry);
+    }
+    return entries;
+}
+
+Installed readInstalled(const std::string& folder, const std::vector<Sample>& samples) {
+    Installed installed;
+    std::string path = joinPath(folder, setupRecordFileName);
+    std::string contents;
+    if (isFile(path)) {
+        SetupRecord record = readFile(path, contents) ? parseSetupRecord(contents) : SetupRecord();
+        if (record.status == SetupRecordStatus::NotARecord) {
+            installed.foreignRecordFile = true;
+            return installed;
+        }
+        installed.ownership = Ownership::Record;
+        installed.entries = record.entries;
+    } else if (isLegacyInstall(folder)) {
+        installed.ownership = Ownership::Legacy;
+        installed.entries = legacyEntries(folder, samples);
+    }
+    return installed;
+}
+
+std::string chooseFolder(const Options& options) {
+    if (!options.folder.empty())
+        return options.folder;
+    std::string current = installedDir();
+    if (!isFullFolderPath(current))
+        return defaultFolder();
+    if (options.uninstall)
+        return current;
+    // An upgrade goes where setup installed before; a folder it did not make is not reused.
+    std::string folder = normalFolder(current);
+    bool setupMadeIt =
+        !folder.empty() && readInstalled(folder, embeddedSamples()).ownership != Ownership::None;
+    return setupMadeIt ? current : defaultFolder();
+}
+
+bool writeRecord(const std::string& folder, const std::vector<SetupRecordEntry>& entries,
+                 std::string& problem) {
+    std::string text = formatSetupRecord(entries);
+    Payload payload{text.data(), static_cast<DWORD>(text.size())};
+    DWORD error = ERROR_SUCCESS;
+    std::string path = joinPath(folder, setupRecordFileName);
+    if (!replaceFile(path, payload, error)) {
+        problem = failure("write the list of installed files", path, error);
+        return false;
+    }
+    return true;
+}
+
 // --- install ------------------------------------------------------------------------------
 
-bool installSaver(const std::string& folder, std::vector<std::string>& entries,
+bool installSaver(const std::string& folder, std::vector<SetupRecordEntry>& entries,
                   std::string& problem) {
     Payload saver;
     if (!findPayload(IDR_SAVER, saver)) {
@@ -487,15 +530,15 @@ bool installSaver(const std::string& folder, std::vector<std::string>& entries,
                        "run setup again.";
         return false;
     }
-    if (!listed(entries, saverFile))
-        entries.push_back(saverFile);
+    forget(entries, saverFile);
+    entries.push_back(entryFor(saverFile, saver));
     return true;
 }
 
 // Adds the samples that are missing. A file of the same name that setup did not put there,
-// or that was changed since, is the user's: it is neither overwritten nor listed.
+// or that was changed since, is the user's: it is neither overwritten nor recorded.
 bool installSamples(const std::string& folder, const std::vector<Sample>& samples,
-                    std::vector<std::string>& entries, std::string& problem) {
+                    std::vector<SetupRecordEntry>& entries, std::string& problem) {
     std::string images = joinPath(folder, imagesFolder);
     if (!makeFolders(images, problem))
         return false;
@@ -504,12 +547,9 @@ bool installSamples(const std::string& folder, const std::vector<Sample>& sample
         std::string path = joinPath(folder, entry);
         DWORD error = ERROR_SUCCESS;
         if (writeFile(path, sample.payload, false, error)) {
-            if (!listed(entries, entry))
-                entries.push_back(entry);
-        } else if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
-            if (!fileHolds(path, sample.payload))
-                unlist(entries, entry);
-        } else {
+            forget(entries, entry);
+            entries.push_back(entryFor(entry, sample.payload));
+        } else if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
             problem = failure("write the sample picture", path, error);
             return false;
         }
@@ -586,13 +626,28 @@ bool install(const std::string& folder, std::string& problem) {
                           ERROR_SUCCESS);
         return false;
     }
+    Installed installed = readInstalled(folder, samples);
+    if (installed.foreignRecordFile) {
+        problem = "Setup will not install into\n" + folder + "\n\nIt holds a file named " +
+                  setupRecordFileName + " that this setup program did not write.";
+        return false;
+    }
     if (!makeFolders(folder, problem))
         return false;
-    std::vector<std::string> entries = readManifest(folder);
-    // The list is written after each step, so that /uninstall finds whatever was made.
-    return installSaver(folder, entries, problem) && writeManifest(folder, entries, problem) &&
-           installSamples(folder, samples, entries, problem) &&
-           writeManifest(folder, entries, problem) && registerSaver(folder, problem);
+    // What was changed or removed since the last install is no longer setup's.
+    std::vector<SetupRecordEntry> entries;
+    for (const SetupRecordEntry& entry : installed.entries)
+        if (fileMatches(folder, entry))
+            entries.push_back(entry);
+    // The record is written after each step, so that /uninstall finds whatever was made.
+    if (!(installSaver(folder, entries, problem) && writeRecord(folder, entries, problem) &&
+          installSamples(folder, samples, entries, problem) &&
+          writeRecord(folder, entries, problem)))
+        return false;
+    // The old list has been taken over by the record.
+    if (installed.ownership == Ownership::Legacy)
+        DeleteFileA(joinPath(folder, legacyRecordFile).c_str());
+    return registerSaver(folder, problem);
 }
 
 // --- uninstall ----------------------------------------------------------------------------
@@ -653,49 +708,53 @@ bool removeFile(const std::string& path, std::string& problem) {
     return false;
 }
 
-// Removes the listed files (a sample only while it is unchanged), the saver's own files,
-// the list, and the folders once empty. A saver that cannot be removed (it is running)
-// stops everything, so that running /uninstall again later finds it all as it was.
-bool removeInstalledFiles(const std::string& folder, const std::vector<std::string>& entries,
+// Removes the recorded files that still hold what setup wrote, the saver's own files, the
+// record, and the folders once empty. A saver that cannot be removed (it is running) stops
+// everything, so that running /uninstall again later finds it all as it was.
+bool removeInstalledFiles(const std::string& folder, const Installed& installed,
                           std::string& problem) {
-    if (listed(entries, saverFile) && !removeFile(joinPath(folder, saverFile), problem)) {
-        problem += "\n\nIf Vellutor is running (or its settings are open), close it and run "
-                   "setup /uninstall again.";
-        return false;
-    }
-    std::vector<Sample> samples = embeddedSamples();
-    std::string imagesPrefix = std::string(imagesFolder) + "\\";
-    for (const std::string& entry : entries) {
-        std::string path = joinPath(folder, entry);
-        if (equalNoCase(entry.substr(0, imagesPrefix.size()), imagesPrefix)) {
-            const Sample* sample = sampleNamed(samples, entry.substr(imagesPrefix.size()));
-            if (sample && isFile(path) && !fileHolds(path, sample->payload))
-                continue;
+    for (const SetupRecordEntry& entry : installed.entries) {
+        if (!equalNoCase(entry.name, saverFile) || !fileMatches(folder, entry))
+            continue;
+        if (!removeFile(joinPath(folder, saverFile), problem)) {
+            problem += "\n\nIf Vellutor is running (or its settings are open), close it and run "
+                       "setup /uninstall again.";
+            return false;
         }
-        removeFile(path, problem);
     }
+    for (const SetupRecordEntry& entry : installed.entries)
+        if (!equalNoCase(entry.name, saverFile) && fileMatches(folder, entry))
+            removeFile(joinPath(folder, entry.name), problem);
     for (const char* own : {settingsFileName, rememberedPictureFileName})
         removeFile(joinPath(folder, own), problem);
-    if (problem.empty())
-        removeFile(joinPath(folder, manifestFile), problem);
+    if (problem.empty()) {
+        removeFile(joinPath(folder, setupRecordFileName), problem);
+        if (installed.ownership == Ownership::Legacy)
+            removeFile(joinPath(folder, legacyRecordFile), problem);
+    }
     RemoveDirectoryA(joinPath(folder, imagesFolder).c_str());
     RemoveDirectoryA(folder.c_str());
     return problem.empty();
 }
 
-bool uninstall(const std::string& folder, bool& foundSomething, std::string& problem) {
-    bool haveList = isFile(joinPath(folder, manifestFile));
+enum class UninstallOutcome { Removed, NothingFound, NotVellutors, Failed };
+
+UninstallOutcome uninstall(const std::string& folder, std::string& problem) {
+    Installed installed = readInstalled(folder, embeddedSamples());
+    if (installed.ownership == Ownership::None && isFolder(folder))
+        return UninstallOutcome::NotVellutors;
+    // The folder is gone: what may be left is setup's part of the registry.
     ScopedRegKey vellutor = openKey(settingsRegistryKey, KEY_QUERY_VALUE);
     RegValue mark;
-    foundSomething = haveList || readValue(vellutor.get(), previousSavedMark, mark);
+    bool registryOnly = readValue(vellutor.get(), previousSavedMark, mark);
     vellutor.reset();
-    if (!foundSomething)
-        return true;
+    if (installed.ownership == Ownership::None && !registryOnly)
+        return UninstallOutcome::NothingFound;
     bool saverIsOurs = saverIsStillOurs(folder);
-    if (haveList && !removeInstalledFiles(folder, readManifest(folder), problem))
-        return false;
+    if (installed.ownership != Ownership::None && !removeInstalledFiles(folder, installed, problem))
+        return UninstallOutcome::Failed;
     forgetRegistry(folder, saverIsOurs);
-    return true;
+    return UninstallOutcome::Removed;
 }
 
 // --- the program --------------------------------------------------------------------------
@@ -711,6 +770,10 @@ int run(const char* commandLine) {
         tell(options, usageText, MB_ICONWARNING);
         return exitUsage;
     }
+    if (!options.folder.empty() && pathForm(options.folder) != PathForm::DriveAbsolute) {
+        tell(options, std::string(folderFormText) + "\n\n" + options.folder, MB_ICONWARNING);
+        return exitUsage;
+    }
     std::string chosen = chooseFolder(options);
     std::string folder = normalFolder(chosen);
     if (folder.empty()) {
@@ -723,16 +786,26 @@ int run(const char* commandLine) {
 
     std::string problem;
     if (options.uninstall) {
-        bool foundSomething = false;
-        if (!uninstall(folder, foundSomething, problem)) {
+        switch (uninstall(folder, problem)) {
+        case UninstallOutcome::Failed:
             tell(options, problem, MB_ICONERROR);
             return exitFailure;
-        }
-        if (!foundSomething)
+        case UninstallOutcome::NotVellutors:
+            tell(options,
+                 "Vellutor was not installed in\n" + folder +
+                     "\nby this setup program: there is no record of its files there.\n\n"
+                     "Nothing was removed.",
+                 MB_ICONWARNING);
+            return exitFailure;
+        case UninstallOutcome::NothingFound:
             tell(options, "Vellutor is not installed in\n" + folder + "\n\nNothing was removed.",
                  MB_ICONINFORMATION);
-        else if (isFolder(folder))
-            tell(options, "Vellutor has been removed. Pictures of your own were kept in\n" + folder,
+            return exitSuccess;
+        case UninstallOutcome::Removed:
+            break;
+        }
+        if (isFolder(folder))
+            tell(options, "Vellutor has been removed. Files of your own were kept in\n" + folder,
                  MB_ICONINFORMATION);
         else
             tell(options, "Vellutor has been removed.", MB_ICONINFORMATION);
