@@ -84,7 +84,7 @@ void onMouseMove(HWND window, int x, int y) {
 
 void onLeftButtonUp(HWND window) {
     if (previewFlag)
-        openHomePage();
+        openHomePageFromPreview();
     else if (saverFlag)
         endSaver(window);
 }

@@ -283,7 +283,8 @@ bool startsWith(const std::string& text, const char* prefix) {
 
 // preview <timeout ms> <program> <arguments with %h for the host> [steps...]
 // Steps, done in order: child (wait for the saver's window and describe it), key=VK,
-// char=C, sys=COMMAND, lbuttonup, rbuttondown, sleep=MS, destroy (the host), alive, exit.
+// char=C, sys=COMMAND, lbuttonup, lbuttonflood=N (N releases posted at once), rbuttondown,
+// sleep=MS, destroy (the host), alive, exit.
 int commandPreview(const Args& args) {
     if (args.size() < 3)
         return usageError;
@@ -319,6 +320,9 @@ int commandPreview(const Args& args) {
             PostMessageA(saver, WM_SYSCOMMAND, static_cast<WPARAM>(number(value)), 0);
         } else if (step == "lbuttonup") {
             PostMessageA(saver, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+        } else if (startsWith(step, "lbuttonflood=")) {
+            for (long long n = number(value); n > 0; --n)
+                PostMessageA(saver, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
         } else if (step == "rbuttondown") {
             PostMessageA(saver, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(10, 10));
         } else if (startsWith(step, "sleep=")) {

@@ -1,5 +1,6 @@
-// Stands in for explorer.exe beside the saver: records the command line it was started with
-// in "explorer-command.txt" next to itself, so a test can see what the saver asked for.
+// Stands in for explorer.exe: records the command line it was started with in
+// "explorer-command.txt" next to itself, so a test can see what the saver asked for, and
+// leaves "explorer-started-<process id>.txt" there too, so a test can count the starts.
 #include "host/win/scoped.h"
 
 #include <cstring>
@@ -11,7 +12,12 @@ int main() {
     if (length == 0 || length >= sizeof(self))
         return 1;
     std::string record(self, length);
-    record = record.substr(0, record.find_last_of('\\') + 1) + "explorer-command.txt";
+    const std::string folder = record.substr(0, record.find_last_of('\\') + 1);
+    record = folder + "explorer-command.txt";
+    const std::string started =
+        folder + "explorer-started-" + std::to_string(GetCurrentProcessId()) + ".txt";
+    ScopedHandle marker(CreateFileA(started.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
     ScopedHandle file(CreateFileA(record.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)

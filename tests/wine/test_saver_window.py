@@ -4,6 +4,8 @@ mode, and the remembered-picture file written at every end."""
 
 import os
 import re
+import shutil
+import time
 
 from winebench import BUILD, SAVER_CLASS, expect, options, settings_bytes, wait_for
 
@@ -14,6 +16,7 @@ SC_MINIMIZE = 0xF020
 SC_SCREENSAVE = 0xF140
 VK_A = 0x41
 START_TIMEOUT_MS = 30000
+HOME_PAGE = "https://vellutor.github.io/"
 
 
 def lparam(x, y):
@@ -153,6 +156,35 @@ def test_preview_lives_in_the_host_window_and_swallows_system_commands(bench):
     expect(result.value("client"), "152 112", "client size of the preview's window")
     expect(result.value("alive"), "1", "preview running after closing system commands")
     expect(result.value("exit"), "0", "exit code of the preview ended by a key")
+
+
+def explorer_starts(bench, folder):
+    path = bench.unix_path(folder)
+    return sorted(n for n in os.listdir(path) if n.startswith("explorer-started-"))
+
+
+def test_preview_clicks_start_the_windows_explorer_at_most_once_a_second(bench):
+    # The stand-in explorer as the Windows folder's own, and planted beside the saver and in
+    # the picture folder, where the saver must never start it from.
+    standin = os.path.join(BUILD, "probe_explorer_standin.exe")
+    for folder in (bench.windows_dir, bench.install_dir, bench.images_dir):
+        shutil.copy(standin, bench.unix_path(folder + "\\explorer.exe"))
+    # Two floods of posted releases, 2.5 s apart: one start each.
+    result = bench.driver("preview", START_TIMEOUT_MS, bench.scr_path, "/p %h", "child",
+                          "lbuttonflood=200", "sleep=2500", "lbuttonflood=200", "sleep=500",
+                          "alive", "key=%d" % VK_A, "exit")
+    expect(result.value("alive"), "1", "preview running after the clicks")
+    expect(result.value("exit"), "0", "exit code of the preview ended by a key")
+    wait_for(lambda: len(explorer_starts(bench, bench.windows_dir)) >= 2, 20,
+             "two starts of the Windows folder's explorer")
+    time.sleep(1.0)  # a start still on its way would show by now
+    starts = explorer_starts(bench, bench.windows_dir)
+    expect(len(starts), 2, "explorer starts for two floods of 200 clicks (%r)" % starts)
+    recorded = bench.read_file(bench.windows_dir + "\\explorer-command.txt")
+    expect(recorded.decode("latin-1"), 'explorer "%s"' % HOME_PAGE, "explorer's command line")
+    for folder in (bench.install_dir, bench.images_dir):
+        expect(explorer_starts(bench, folder), [],
+               "starts of the explorer.exe planted in %s" % folder)
 
 
 def test_preview_ends_when_its_host_window_is_destroyed(bench):

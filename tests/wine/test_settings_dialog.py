@@ -381,16 +381,29 @@ def test_open_video_mode_list_freezes_the_preview(bench):
     ended(saver, "Cancel")
 
 
-def test_home_page_starts_explorer_with_the_address_and_closes(bench):
-    standin = bench.unix_path(bench.install_dir + "\\explorer.exe")
-    shutil.copy(os.path.join(BUILD, "probe_explorer_standin.exe"), standin)
-    saver, dialog = open_dialog(bench)
+def plant_explorers(bench):
+    """The stand-in explorer as the Windows folder's own, and planted beside the saver and in
+    the picture folder, where the saver must never start it from."""
+    standin = os.path.join(BUILD, "probe_explorer_standin.exe")
+    for folder in (bench.windows_dir, bench.install_dir, bench.images_dir):
+        shutil.copy(standin, bench.unix_path(folder + "\\explorer.exe"))
+
+
+def test_home_page_starts_the_windows_explorer_with_the_address_and_closes(bench):
+    plant_explorers(bench)
+    add_solid(bench, "a.bmp", ORANGE)
+    saver, dialog = open_dialog(bench, settings_bytes(folder=bench.images_dir, **PLAYING))
+    time.sleep(1.0)  # the preview has listed the picture folder
     bench.driver("click", dialog.hwnd, HOME)
     ended(saver, "Home Page")
-    recorded = wait_for(lambda: bench.read_file(bench.install_dir + "\\explorer-command.txt"),
-                        20, "the stand-in explorer's record")
+    recorded = wait_for(lambda: bench.read_file(bench.windows_dir + "\\explorer-command.txt"),
+                        20, "the Windows folder's explorer's record")
     expect(recorded.decode("latin-1"), 'explorer "%s"' % HOME_PAGE, "explorer's command line")
-    expect(bench.read_settings(), None, "vellutor.set after Home Page")
+    for folder in (bench.install_dir, bench.images_dir):
+        expect(bench.file_exists(folder + "\\explorer-command.txt"), False,
+               "a record of the explorer.exe planted in %s" % folder)
+    expect(bench.read_settings(), settings_bytes(folder=bench.images_dir, **PLAYING),
+           "vellutor.set after Home Page")
 
 
 @options(wine_debug="+relay")
