@@ -10,6 +10,7 @@
 #include "host/win/host_state.h"
 #include "host/win/scoped.h"
 #include "pictures/win/picture_loader.h"
+#include "settings/install_paths.h"
 #include "settings/win/settings_store.h"
 
 #include <cstring>
@@ -59,11 +60,12 @@ class ImagesFolderListing : public FolderListing {
         return folderScan().handle != nullptr;
     }
     bool open() override {
-        folder_ = imagesFolderPath();
-        SetCurrentDirectoryA(folder_.c_str());
+        folder_ = imagesFolderFullPath();
         FolderScanLock guard;
         closeScanLocked();
-        HANDLE scan = FindFirstFileA(scanPattern, &entry_);
+        if (folder_.empty())
+            return false;
+        HANDLE scan = FindFirstFileA(pathInFolder(folder_, scanPattern).c_str(), &entry_);
         folderScan().handle = scan == INVALID_HANDLE_VALUE ? nullptr : scan;
         return folderScan().handle != nullptr;
     }
@@ -76,15 +78,12 @@ class ImagesFolderListing : public FolderListing {
         FolderScanLock guard;
         closeScanLocked();
     }
-    // The full path of an entry of the scanned folder, whatever the current directory is now.
+    // The full path of an entry of the scanned folder.
     std::string pathOf(const char* fileName) const {
-        std::string relative = folder_;
-        if (!relative.empty() && relative.back() != '\\' && relative.back() != '/')
-            relative += '\\';
-        relative += fileName;
+        std::string joined = pathInFolder(folder_, fileName);
         char full[MAX_PATH];
-        DWORD length = GetFullPathNameA(relative.c_str(), sizeof(full), full, nullptr);
-        return length > 0 && length < sizeof(full) ? std::string(full, length) : relative;
+        DWORD length = GetFullPathNameA(joined.c_str(), sizeof(full), full, nullptr);
+        return length > 0 && length < sizeof(full) ? std::string(full, length) : joined;
     }
 
   private:

@@ -70,7 +70,6 @@ void shutdown(HWND window) {
     captureFrame();
     restoreDisplayMode();
     stopRendering();
-    enterInstallDir();
     writeRememberedPicture();
     ShowWindow(window, SW_MINIMIZE);
 }

@@ -149,7 +149,6 @@ void onOk(HWND dialog) {
     bool saved;
     {
         RenderHold hold;
-        enterInstallDir();
         SaverSettings shown = recordFromControls(DialogControls(dialog));
         saverSettings = shown;
         saved = saveSettings();
@@ -161,7 +160,6 @@ void onOk(HWND dialog) {
 
 void onSetImagesFolder(HWND dialog) {
     RenderHold hold;
-    enterInstallDir();
     char chosen[folderPathCapacity];
     const unsigned length = browseForFolder(dialog, chosen);
     if (length == 0)

@@ -1,6 +1,7 @@
 #include "settings/win/settings_store.h"
 
 #include "host/win/scoped.h"
+#include "settings/install_paths.h"
 
 #include <windows.h>
 
@@ -23,9 +24,9 @@ constexpr DWORD maxFolderBytes = 0x10000;
 // New contents are written here first and renamed over the real file once complete.
 constexpr char replacementSuffix[] = ".new";
 
-ScopedHandle openExisting(const char* name) {
-    return ScopedHandle(CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+ScopedHandle openExisting(const std::string& path) {
+    return ScopedHandle(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 // Size of an open file, or -1 when it cannot be taken.
@@ -51,8 +52,8 @@ enum class ReplaceOutcome { Replaced, NotCreated, WriteFailed, NotReplaced };
 
 // Writes the pieces to a new file beside `name` and moves it over `name` only when every
 // byte is on disk, so a crash or a full disk never leaves a half-written file behind.
-ReplaceOutcome replaceFile(const char* name, const std::vector<Piece>& pieces) {
-    std::string temporary = std::string(name) + replacementSuffix;
+ReplaceOutcome replaceFile(const std::string& name, const std::vector<Piece>& pieces) {
+    std::string temporary = name + replacementSuffix;
     {
         ScopedHandle file(CreateFileA(temporary.c_str(), GENERIC_READ | GENERIC_WRITE,
                                       FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
@@ -76,7 +77,8 @@ ReplaceOutcome replaceFile(const char* name, const std::vector<Piece>& pieces) {
             return ReplaceOutcome::WriteFailed;
         }
     }
-    if (!MoveFileExA(temporary.c_str(), name, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!MoveFileExA(temporary.c_str(), name.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         DeleteFileA(temporary.c_str());
         return ReplaceOutcome::NotReplaced;
     }
@@ -92,9 +94,22 @@ void applyDefaults(const std::string& installDir) {
     lastPictureSearchDone = 1;
 }
 
+// The install folder as the registry names it now, when it is a full path: the saver's files
+// are never looked for relative to the current directory.
+bool readFullInstallDir(std::string& dir) {
+    return readInstallDir(dir) && isFullFolderPath(dir);
+}
+
+// One of the saver's files in the install folder; "" when the folder cannot be told, and
+// then nothing is written anywhere.
+std::string installFilePath(const char* name) {
+    std::string dir;
+    return readFullInstallDir(dir) ? pathInFolder(dir, name) : std::string();
+}
+
 // Fills lastPictureName from "vellutor.fsl"; false when there is nothing to look for.
-bool loadRememberedPicture() {
-    ScopedHandle file = openExisting(rememberedPictureFileName);
+bool loadRememberedPicture(const std::string& installDir) {
+    ScopedHandle file = openExisting(pathInFolder(installDir, rememberedPictureFileName));
     if (!file)
         return false;
     LONGLONG size = fileSize(file.get());
@@ -133,21 +148,12 @@ bool readInstallDir(std::string& dir, std::size_t bufferSize) {
     return true;
 }
 
-bool enterInstallDir() {
-    std::string dir;
-    if (!readInstallDir(dir))
-        return false;
-    SetCurrentDirectoryA(dir.c_str());
-    return true;
-}
-
 bool loadSettings() {
     std::string installDir;
-    if (!readInstallDir(installDir))
+    if (!readFullInstallDir(installDir))
         return false;
-    SetCurrentDirectoryA(installDir.c_str());
 
-    ScopedHandle file = openExisting(settingsFileName);
+    ScopedHandle file = openExisting(pathInFolder(installDir, settingsFileName));
     LONGLONG size = file ? fileSize(file.get()) : -1;
     if (size < static_cast<LONGLONG>(settingsRecordSize)) {
         applyDefaults(installDir);
@@ -176,7 +182,7 @@ bool loadSettings() {
     replaceImagesFolder(contents.imagesFolder);
 
     lastPictureSearchDone = 1;
-    if (saverSettings.rememberPicture == 1 && loadRememberedPicture())
+    if (saverSettings.rememberPicture == 1 && loadRememberedPicture(installDir))
         lastPictureSearchDone = 0;
     return true;
 }
@@ -189,7 +195,8 @@ bool saveSettings() {
         {bytes.data() + settingsRecordSize, DWORD(bytes.size() - settingsRecordSize)},
     };
     // A file that cannot be created or replaced is skipped silently, as success.
-    return replaceFile(settingsFileName, pieces) != ReplaceOutcome::WriteFailed;
+    std::string path = installFilePath(settingsFileName);
+    return path.empty() || replaceFile(path, pieces) != ReplaceOutcome::WriteFailed;
 }
 
 void writeRememberedPicture() {
@@ -198,7 +205,9 @@ void writeRememberedPicture() {
     std::size_t length = strnlen(lastPictureName, lastPictureNameSize - 1);
     std::memcpy(name, lastPictureName, length);
     name[length] = '\0';
-    replaceFile(rememberedPictureFileName, {{name, DWORD(length + 1)}});
+    std::string path = installFilePath(rememberedPictureFileName);
+    if (!path.empty())
+        replaceFile(path, {{name, DWORD(length + 1)}});
 }
 
 std::string imagesFolderPath() {
@@ -206,6 +215,13 @@ std::string imagesFolderPath() {
     std::string copy = imagesFolder;
     ReleaseSRWLockShared(&imagesFolderLock);
     return copy;
+}
+
+std::string imagesFolderFullPath() {
+    std::string installDir;
+    if (!readFullInstallDir(installDir))
+        installDir.clear();
+    return fullImagesFolder(imagesFolderPath(), installDir);
 }
 
 void replaceImagesFolder(const std::string& folder) {

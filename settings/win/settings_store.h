@@ -24,22 +24,27 @@ constexpr std::size_t installDirRestoreReadSize = 260;
 // Reads "Install_Dir" into a buffer of bufferSize bytes (terminator included). False when
 // the key or value is missing or the value does not fit.
 bool readInstallDir(std::string& dir, std::size_t bufferSize = installDirReadSize);
-// Makes the install directory current again; callers that open our files by bare name call
-// this first because the render thread moves the current directory.
-bool enterInstallDir();
+// The saver's files are read and written by full path in the folder "Install_Dir" names,
+// never through the current directory. An "Install_Dir" that is not a full path counts as
+// missing.
 
-// Fills the record, the images folder and the remembered picture; makes the install
-// directory current. False means the program must end at once.
+// Fills the record, the images folder and the remembered picture. False means the program
+// must end at once.
 bool loadSettings();
-// Writes the record and the images folder to "vellutor.set" in the current directory,
-// replacing the old file only once the new one is complete. A file that cannot be
-// created or replaced counts as success (nothing written); a write that delivers nothing
-// is a failure and leaves the old file untouched.
+// Writes the record and the images folder to "vellutor.set" in the install folder as the
+// registry names it now, replacing the old file only once the new one is complete. A file
+// that cannot be created or replaced, or an install folder that cannot be told, counts as
+// success (nothing written anywhere); a write that delivers nothing is a failure and leaves
+// the old file untouched.
 bool saveSettings();
-// Writes lastPictureName with its NUL to "vellutor.fsl" in the current directory; silent
-// on failure.
+// Writes lastPictureName with its NUL to "vellutor.fsl" in the install folder; silent on
+// failure.
 void writeRememberedPicture();
 
-// A copy of the images folder, safe against a concurrent replaceImagesFolder.
+// A copy of the images folder as the record holds it (and writes it back), safe against a
+// concurrent replaceImagesFolder.
 std::string imagesFolderPath();
+// The images folder as a full path to list, a folder of the record's own relative to the
+// install folder; "" when there is none.
+std::string imagesFolderFullPath();
 void replaceImagesFolder(const std::string& folder);

@@ -15,7 +15,6 @@ int main(int argc, char** argv) {
     for (unsigned long n = 0;; ++n) {
         replaceImagesFolder(argv[1 + n % 2]);
         saverSettings.blurLevel = static_cast<std::uint8_t>(n % 2 ? 7 : 3);
-        enterInstallDir();
         if (!saveSettings()) {
             std::printf("failed %lu\n", n);
             return 1;

@@ -1,8 +1,8 @@
 // Runs the settings store in-process and prints what it saw, one "key=value" per line.
-//   load                      loadSettings
-//   save HEX32 FOLDER         fills the record and folder, enterInstallDir, saveSettings
-//   remember NAME             enterInstallDir, writeRememberedPicture with NAME
-//   enter                     enterInstallDir
+//   load                      loadSettings; cwdBefore and cwd tell whether it moved
+//   save HEX32 FOLDER         fills the record and folder, saveSettings
+//   remember NAME             writeRememberedPicture with NAME
+//   imagesfolder FOLDER       the folder the render thread would list for FOLDER
 //   installdir SIZE           readInstallDir with a buffer of SIZE bytes
 //   hold FILE MS              keeps FILE open (read access, read sharing) for MS ms
 #include "settings/win/settings_store.h"
@@ -26,10 +26,10 @@ void printRecord() {
     std::printf("\n");
 }
 
-void printCurrentDirectory() {
+void printCurrentDirectory(const char* key) {
     char dir[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, dir);
-    std::printf("cwd=%s\n", dir);
+    std::printf("%s=%s\n", key, dir);
 }
 
 bool parseRecord(const char* hex, SaverSettings& record) {
@@ -47,13 +47,14 @@ bool parseRecord(const char* hex, SaverSettings& record) {
 }
 
 int load() {
+    printCurrentDirectory("cwdBefore");
     bool loaded = loadSettings();
     std::printf("load=%d\n", loaded ? 1 : 0);
     printRecord();
     std::printf("folder=%s\n", imagesFolderPath().c_str());
     std::printf("lastPicture=%s\n", lastPictureName);
     std::printf("searchDone=%d\n", lastPictureSearchDone);
-    printCurrentDirectory();
+    printCurrentDirectory("cwd");
     return 0;
 }
 
@@ -61,14 +62,12 @@ int save(const char* hex, const char* folder) {
     if (!parseRecord(hex, saverSettings))
         return 2;
     replaceImagesFolder(folder);
-    std::printf("enter=%d\n", enterInstallDir() ? 1 : 0);
     std::printf("save=%d\n", saveSettings() ? 1 : 0);
     return 0;
 }
 
 int remember(const char* name) {
     std::snprintf(lastPictureName, sizeof lastPictureName, "%s", name);
-    std::printf("enter=%d\n", enterInstallDir() ? 1 : 0);
     writeRememberedPicture();
     std::printf("remembered=1\n");
     return 0;
@@ -94,9 +93,9 @@ int main(int argc, char** argv) {
         result = save(argv[2], argv[3]);
     else if (command == "remember" && argc == 3)
         result = remember(argv[2]);
-    else if (command == "enter") {
-        std::printf("enter=%d\n", enterInstallDir() ? 1 : 0);
-        printCurrentDirectory();
+    else if (command == "imagesfolder" && argc == 3) {
+        replaceImagesFolder(argv[2]);
+        std::printf("listed=%s\n", imagesFolderFullPath().c_str());
         result = 0;
     } else if (command == "installdir" && argc == 3) {
         std::string dir;

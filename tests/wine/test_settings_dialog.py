@@ -406,6 +406,28 @@ def test_home_page_starts_the_windows_explorer_with_the_address_and_closes(bench
            "vellutor.set after Home Page")
 
 
+def saver_files_in(bench, folder):
+    """The saver's own files and their side files found in `folder`."""
+    path = bench.unix_path(folder)
+    names = os.listdir(path) if os.path.isdir(path) else []
+    return sorted(n for n in names if n.lower().startswith(("vellutor.set", "vellutor.fsl")))
+
+
+def test_ok_with_the_install_folder_gone_writes_nothing_anywhere(bench):
+    before = settings_bytes(folder=bench.images_dir, **PLAYING)
+    add_solid(bench, "a.bmp", ORANGE)
+    saver, dialog = open_dialog(bench, before)
+    time.sleep(1.0)  # the preview has listed the picture folder
+    # The install folder is taken away while the dialog is open.
+    bench.reg_write(r"Software\Vellutor", "Install_Dir", r"C:\gone")
+    bench.driver("click", dialog.hwnd, REMEMBER)  # a change to save
+    bench.driver("click", dialog.hwnd, OK)
+    ended(saver, "OK")
+    for folder in (bench.images_dir, r"C:\windows\system32", r"C:\windows", "C:\\"):
+        expect(saver_files_in(bench, folder), [], "the saver's files written in %s" % folder)
+    expect(bench.read_settings(), before, "vellutor.set of the install folder")
+
+
 @options(wine_debug="+relay")
 def test_a_link_that_cannot_be_opened_only_beeps(bench):
     # Relay tracing of just these two calls shows what the link asked for and how it ended.

@@ -75,7 +75,7 @@ def test_missing_short_or_locked_file_gives_defaults(bench):
     bench.write_fsl(b"ab\0")
     seen = load(bench)
     expect_defaults(bench, seen, "no settings file")
-    expect(seen["cwd"].lower(), bench.install_dir.lower(), "current directory after loading")
+    expect(seen["cwd"], seen["cwdBefore"], "current directory after loading (not moved)")
     expect(bench.read_settings(), None, "the file is not created by loading")
 
     bench.write_settings(settings_bytes(remember_picture=1, blur=7)[:15])
@@ -169,3 +169,47 @@ def test_remembered_picture_is_written_whole_with_its_nul(bench):
     holder.kill()
     expect(bench.read_fsl(), b"old.gif\0", "vellutor.fsl that could not be replaced")
     expect(leftovers(bench), [], "files left beside vellutor.fsl")
+
+
+def saver_files_in(bench, folder):
+    path = bench.unix_path(folder)
+    names = os.listdir(path) if os.path.isdir(path) else []
+    return sorted(n for n in names if n.lower().startswith(("vellutor.set", "vellutor.fsl")))
+
+
+def test_install_dir_naming_a_missing_folder_gives_defaults_and_writes_nowhere(bench):
+    bench.reg_write(KEY, "Install_Dir", r"C:\gone")
+    # The probe starts in system32: a file there must not be taken for the saver's.
+    bench.write_file(r"C:\windows\system32\vellutor.set", settings_bytes(r"C:\x", blur=9))
+    seen = load(bench)
+    expect((seen["load"], seen["record"], seen["folder"]), ("1", DEFAULTS, "C:\\gone\\images\\"),
+           "load with the install folder gone")
+    expect(seen["cwd"], seen["cwdBefore"], "current directory after loading")
+    bench.delete_file(r"C:\windows\system32\vellutor.set")
+    expect(save(bench, settings_bytes(blur=9), bench.images_dir), "1", "save result")
+    probe(bench, "remember", "a.bmp")
+    for folder in (r"C:\windows\system32", bench.images_dir, bench.install_dir, r"C:\gone"):
+        expect(saver_files_in(bench, folder), [], "the saver's files in %s" % folder)
+
+
+def test_install_dir_that_is_not_a_full_path_counts_as_missing(bench):
+    for value in ("vellutor", r"C:vellutor", r"\vellutor", r"\\?\C:\vellutor"):
+        bench.reg_write(KEY, "Install_Dir", value)
+        expect(load(bench)["load"], "0", "load result with Install_Dir %r" % value)
+        expect(save(bench, settings_bytes(blur=9), bench.images_dir), "1",
+               "save result with Install_Dir %r" % value)
+        probe(bench, "remember", "a.bmp")
+        for folder in (r"C:\windows\system32", r"C:\windows\system32\vellutor",
+                       "C:\\", bench.install_dir):
+            expect(saver_files_in(bench, folder), [],
+                   "the saver's files in %s with Install_Dir %r" % (folder, value))
+
+
+def test_picture_folder_is_listed_by_full_path(bench):
+    for folder, listed in ((r"D:\My Pictures", r"D:\My Pictures"),
+                           (bench.images_dir, bench.images_dir),
+                           ("pics", bench.install_dir + r"\pics"),
+                           ("", bench.install_dir),
+                           (r"\pics", r"C:\pics")):
+        seen = probe(bench, "imagesfolder", folder)
+        expect(seen["listed"], listed, "folder listed for %r" % folder)
