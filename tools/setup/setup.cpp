@@ -232,6 +232,12 @@ bool replaceFile(const std::string& path, const Payload& payload, DWORD& error) 
     return true;
 }
 
+bool canRead(const std::string& path) {
+    ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(file);
+}
+
 bool readFile(const std::string& path, std::string& contents) {
     ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -713,10 +719,16 @@ bool removeFile(const std::string& path, std::string& problem) {
 // everything, so that running /uninstall again later finds it all as it was.
 bool removeInstalledFiles(const std::string& folder, const Installed& installed,
                           std::string& problem) {
+    std::string saverPath = joinPath(folder, saverFile);
     for (const SetupRecordEntry& entry : installed.entries) {
-        if (!equalNoCase(entry.name, saverFile) || !fileMatches(folder, entry))
+        if (!equalNoCase(entry.name, saverFile))
             continue;
-        if (!removeFile(joinPath(folder, saverFile), problem)) {
+        // A saver too busy to be read cannot be told from the user's: it is not left behind
+        // without its record, but the whole uninstall waits for it.
+        bool busy = isFile(saverPath) && !canRead(saverPath);
+        if (busy && problem.empty())
+            problem = failure("read", saverPath, GetLastError());
+        if (busy || (fileMatches(folder, entry) && !removeFile(saverPath, problem))) {
             problem += "\n\nIf Vellutor is running (or its settings are open), close it and run "
                        "setup /uninstall again.";
             return false;
