@@ -271,6 +271,15 @@ def test_uninstall_refuses_a_folder_holding_another_programs_list(bench):
     expect(host_listing(bench, folder), ["notes.txt", "photo.jpg", "setup.lst"],
            "the folder after install and uninstall (its own vellutor.scr was overwritten)")
 
+    # A file of the record's own name that setup did not write is not taken for its record.
+    other = r"C:\other too"
+    foreign = {RECORD: b"notes.txt\r\n", "notes.txt": b"my notes"}
+    write_all(bench, other, foreign)
+    setup(bench, "/dir", other, expected=1)
+    setup(bench, "/uninstall", "/dir", other, expected=1)
+    expect_files(bench, other, foreign, "with a foreign %s, after install and uninstall" % RECORD)
+    expect(host_listing(bench, other), sorted(foreign), "folder with a foreign %s" % RECORD)
+
 
 @options(install_dir=False)
 def test_install_then_uninstall_leaves_a_folder_as_it_was_before(bench):
