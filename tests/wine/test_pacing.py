@@ -174,3 +174,21 @@ def test_a_drop_lasts_its_frames_at_the_refresh_rate_on_an_eight_bit_screen(benc
 @options(depth=16)
 def test_a_drop_lasts_its_frames_at_the_refresh_rate_on_a_sixteen_bit_screen(bench):
     check_drop_durations(bench, (0,), "16-bit screen")
+
+
+def test_a_paced_wait_answers_a_hold_and_a_stop_at_once(bench):
+    proc = bench.start_wine(os.path.join(BUILD, "probe_pace_wait.exe"))
+    expect(proc.wait(60), 0, "pace-wait probe exit code")
+    said = dict(line.split(" ", 1) for line in proc.output().splitlines() if " " in line)
+    # The hold gives up after 3 s and the far timer fires after 10 s: well below either,
+    # the wait itself answered.
+    expect(int(said["hold_ms"]) < 1000, True,
+           "a hold answered by a wait whose timer is 10 s away, in %s ms" % said["hold_ms"])
+    expect(int(said["stop_ms"]) < 1000 and said["far_ended"] == "1", True,
+           "the waiting thread ended by a stop, in %s ms" % said["stop_ms"])
+    expect(said["far_result"], "0", "the wait's answer to a stop")
+    expect(int(said["frames_before_hold"]) > 0, True, "paced frames before the hold")
+    expect(said["frames_while_held"], "0", "paced frames while held")
+    expect(int(said["frames_after_release"]) > 0, True, "paced frames after the release")
+    expect(int(said["paced_stop_ms"]) < 1000 and said["paced_ended"] == "1", True,
+           "paced frames ended by a stop, in %s ms" % said["paced_stop_ms"])
