@@ -125,18 +125,30 @@ def test_drops_ripple_on_an_eight_bit_screen(bench):
 
 
 def ripple_runs(frames, most):
-    """Runs of consecutive screenshots that each show a ripple (a few changed pixels, at
-    most `most`): [(first time, last time)]."""
-    runs, first, last = [], None, None
-    for at, (_, count) in frames:
-        if 0 < count <= most:
-            first = at if first is None else first
-            last = at
-        elif first is not None:
-            runs.append((first, last))
-            first = None
-    if first is not None:
-        runs.append((first, last))
+    """Runs of consecutive screenshots that show one ripple in motion: a few changed pixels
+    (at most `most`), unlike those of the screenshot before (what a finished drop leaves
+    behind stands still), and all within one drop's square (later drops fall elsewhere).
+    [(first time, last time)]."""
+    runs, run, before = [], None, None
+
+    def fits(union, box):
+        left, top = min(union[0], box[0]), min(union[1], box[1])
+        right, bottom = max(union[2], box[2]), max(union[3], box[3])
+        inside = right - left <= SMALLEST_DROP_SIDE and bottom - top <= SMALLEST_DROP_SIDE
+        return (left, top, right, bottom) if inside else None
+    for at, seen in frames:
+        box, count = seen
+        moving = 0 < count <= most and seen != before
+        before = seen
+        union = fits(run[2], box) if run and moving else None
+        if union:
+            run = (run[0], at, union)
+            continue
+        if run:
+            runs.append(run[:2])
+        run = (at, at, box) if moving else None
+    if run:
+        runs.append(run[:2])
     return runs
 
 
