@@ -94,7 +94,7 @@ def check_reveal_and_drops(log, cycle, wave_size, what):
 def test_default_settings_keep_each_picture_five_seconds_at_sixty_hertz(bench):
     # The defaults: one drop of wave size 2 per picture, no hold.
     saver = start_with_pictures(bench)
-    log = wait_for(lambda: pictures_logged(bench, 3), 45, "three pictures in the pace log",
+    log = wait_for(lambda: pictures_logged(bench, 2), 45, "two pictures in the pace log",
                    interval=0.5)
     bench.key("a")
     expect(saver.wait(30), 0, "exit code")
