@@ -146,8 +146,12 @@ void renderThreadEnded() {
 
 bool renderWaitForTimer(HANDLE timer, DWORD boundMs) {
     const HANDLE pending = control().pending;
-    if (!pending || !timer)
-        return renderSleep(boundMs);
+    if (!timer)
+        return renderCheckpoint();
+    if (!pending) { // keeps the pace, answering only after the timer
+        WaitForSingleObject(timer, boundMs);
+        return renderCheckpoint();
+    }
     const HANDLE handles[] = {pending, timer}; // the first wins when both are signalled
     for (;;) {
         switch (WaitForMultipleObjects(2, handles, FALSE, boundMs)) {
