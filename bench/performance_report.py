@@ -15,6 +15,8 @@ import json
 import re
 import statistics
 
+import cpu_use
+
 TARGET_KEY_MS = 100.0
 TARGET_DROP_TOLERANCE = 0.15
 TARGET_CPU_SHARE = 0.10
@@ -180,9 +182,14 @@ def cpu_section(cpu):
            "share of one core |", "| --- | --- | --- | --- | --- |"]
     for run in cpu:
         out.append("| %d x %d | %s | %.1f | %.1f %% | %.1f %% |" % (
-            run["width"], run["height"], "paced (after)" if run["paced"] else
-            "unpaced (before)", 60 * run["saver_share"], 100 * run["saver_share"],
-            100 * run["xvfb_share"]))
+            run["width"], run["height"], cpu_use.label(run), 60 * run["saver_share"],
+            100 * run["saver_share"], 100 * run["xvfb_share"]))
+    out.append("")
+    out.append("The drops-only runs play 36 drops per picture, so nearly all their time is "
+               "ripple frames at the display's pace; what the default runs spend beyond that "
+               "is the per-picture work: loading and fitting the picture and its 13 reveal "
+               "steps, which grow with the screen's pixels. Load average (1 min) at the end "
+               "of the runs: %s." % ", ".join(run["load"][0] for run in cpu if run.get("load")))
     return out
 
 
@@ -257,7 +264,7 @@ def main():
                        r["expected_s"], 100 * off,
                        "met" if abs(off) <= TARGET_DROP_TOLERANCE else "not met"))
     for run in cpu or []:
-        if run["paced"]:
+        if cpu_use.label(run) == "paced (after)":
             out.append("| /s at the default settings on %d x %d: on average at most %.0f %% "
                        "of one core | %.1f %% | %s |" % (
                            run["width"], run["height"], 100 * TARGET_CPU_SHARE,
