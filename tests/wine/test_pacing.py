@@ -68,7 +68,8 @@ def start_with_pictures(bench, mode="/s", **fields):
 
 def check_reveal_and_drops(log, cycle, wave_size, what):
     """One picture's cycle: 13 reveal steps in 13 refreshes of their own, then its drop's
-    frames, each in a refresh of its own, lasting frames / refresh within the tolerance."""
+    frames, each in a refresh of its own. (How long a whole drop lasts is checked in the
+    drop probe's cases below, away from the picture loads of a running saver.)"""
     reveal = [t for kind, t in cycle if kind == "R"]
     frames = [t for kind, t in cycle if kind == "F"]
     expect(len(reveal), REVEAL_STEPS, "%s: reveal steps" % what)
@@ -83,11 +84,6 @@ def check_reveal_and_drops(log, cycle, wave_size, what):
     expect(reveal_refreshes >= REVEAL_STEPS - 1, True,
            "%s: reveal on screen for at least %d refreshes, saw %.1f"
            % (what, REVEAL_STEPS, reveal_refreshes))
-    expected = FRAMES_PER_DROP[wave_size] * log.period
-    lasted = frames[-1] - frames[0] + log.period
-    expect(abs(lasted - expected) <= DROP_TOLERANCE * expected, True,
-           "%s: drop lasting %.3f s, frames / refresh %.3f s (within %d %%)"
-           % (what, lasted, expected, DROP_TOLERANCE * 100))
 
 
 @options(seams=["pace-log"])
