@@ -10,7 +10,10 @@ Figures:
     is up;
   * key to end: from the key press (xdotool) to the end of the process, for both;
   * ripple frames per second for each wave size, played in-process on the real surfaces
-    (probe_ripple_rate); beside frames that only put the same patch on the screen;
+    without pacing (probe_ripple_rate); beside frames that only put the same patch on the
+    screen;
+  * how long a drop lasts at each wave size when paced at the display's refresh, as the
+    saver plays it, measured in the process; beside frames / refresh rate;
   * fitting a 24-megapixel JPEG onto a screen-sized surface (probe_picture_fit_time); beside
     the system's decoding of it;
   * peak working set of /s showing a 24-megapixel JPEG; beside the trivial program's.
@@ -147,14 +150,22 @@ def probe_lines(bench, program, *args, timeout=600):
     return [line.split() for line in text.splitlines() if line.strip()]
 
 
-def ripple_rates(bench, drops):
-    rates = {}
-    for fields in probe_lines(bench, RIPPLE_RATE, drops):
+def ripple_rates(bench, drops, paced_drops):
+    """Unpaced frame rates and paced drop durations per wave size, and the refresh rate and
+    kind of wait the pacer chose."""
+    rates, pacer = {}, {}
+    for fields in probe_lines(bench, RIPPLE_RATE, drops, paced_drops):
         if fields[0] in ("ripple", "blit"):
             size = int(fields[1])
             entry = rates.setdefault(size, {"side": int(fields[2]), "frames": int(fields[3])})
             entry[fields[0] + "_fps"] = float(fields[5])
-    return rates
+        elif fields[0] == "paced":
+            entry = rates.setdefault(int(fields[1]), {"frames": int(fields[2])})
+            entry["paced_s"] = float(fields[3])
+            entry["expected_s"] = float(fields[4])
+        elif fields[0] == "pacer":
+            pacer = {"refresh_hz": int(fields[1]), "vertical_blank": fields[2] == "1"}
+    return rates, pacer
 
 
 def write_big_jpeg(path):
@@ -190,7 +201,8 @@ def measure(args):
 
         figures["key_to_end_breakdown"] = [key_to_end_traced(bench) for _ in range(3)]
 
-        figures["ripple"] = ripple_rates(bench, args.drops)
+        figures["ripple"], figures["pacer"] = ripple_rates(bench, args.drops,
+                                                           args.paced_drops)
 
         big = os.path.join(bench.unix_path(bench.install_dir), "big.jpg")
         write_big_jpeg(big)
@@ -242,6 +254,10 @@ def table(figures):
                      "%.0f frames/s taking the patch to the screen only | %.2f |" % (
                          size, r["side"], r["side"], r["frames"], r["ripple_fps"],
                          r["blit_fps"], r["ripple_fps"] / r["blit_fps"]))
+    for size, r in sorted(figures["ripple"].items()):
+        lines.append("| paced drop, wave size %d (%d frames) | %.3f s | %.3f s frames / "
+                     "refresh | %.3f |" % (size, r["frames"], r["paced_s"], r["expected_s"],
+                                           r["paced_s"] / r["expected_s"]))
     fit = figures["picture_fit"]
     lines.append("| fitting a %d x %d JPEG onto the screen surface: whole load | %.0f ms "
                  "(decode %.0f ms + fit %.0f ms) | %.0f ms decoding alone | %.2f |" % (
@@ -261,6 +277,8 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--runs", type=int, default=10)
     parser.add_argument("--drops", type=int, default=3, help="drops per wave size")
+    parser.add_argument("--paced-drops", type=int, default=1,
+                        help="paced drops per wave size (about 29 s for one of each)")
     parser.add_argument("--json", help="also write the raw figures to this file")
     args = parser.parse_args()
     figures = measure(args)

@@ -7,7 +7,7 @@ set(VELLUTOR_WIN_DEFINES WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER
     DIRECTDRAW_VERSION=0x0500)
 set(VELLUTOR_STATIC_LINK -static -static-libgcc -static-libstdc++)
 set(VELLUTOR_WIN_LIBS ddraw dxguid ole32 oleaut32 uuid comctl32 shell32 gdi32 user32
-    advapi32)
+    advapi32 winmm)
 
 add_library(vellutor_core STATIC ${VELLUTOR_CORE_SOURCES})
 vellutor_compile_options(vellutor_core)

@@ -126,5 +126,7 @@ void DropRipple::dropStep() {
             return;
         water_.advance(patchPixels_, ripplePixels_);
         drawFrame(drop);
+        if (pacer_ && !pacer_->waitForNextRefresh(PacedFrame::Ripple))
+            return;
     }
 }

@@ -4,6 +4,7 @@
 
 #include "engine/drop_geometry.h"
 #include "engine/water_surface.h"
+#include "engine/win/frame_pacer.h"
 #include "host/win/scoped.h"
 
 #include <windows.h>
@@ -25,6 +26,9 @@ class DropRipple {
     void releaseRipple();
     // One drop and its whole ripple; returns early, between two frames, on a stop request.
     void dropStep();
+    // Frames then wait for the display's next refresh; without a pacer they follow one
+    // another as fast as they are made.
+    void pacedBy(FramePacer* pacer) { pacer_ = pacer; }
 
   private:
     void capturePatch(const DropPlacement& drop);
@@ -40,4 +44,5 @@ class DropRipple {
     std::uint32_t* ripplePixels_ = nullptr;
     ScopedMemoryDC patchDC_;
     ScopedBitmap patchBitmap_;
+    FramePacer* pacer_ = nullptr;
 };

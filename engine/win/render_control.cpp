@@ -13,6 +13,9 @@ struct RenderControl {
     }
     CRITICAL_SECTION lock;
     CONDITION_VARIABLE changed;
+    // Set while a stop or a hold is pending, for waits on kernel objects (paced frames).
+    // Lives as long as the process, like the rest of the control.
+    HANDLE pending = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     int holds = 0;
     bool stop = false;
     bool active = false; // started and not yet ended
@@ -36,6 +39,17 @@ void wakeAll() {
     WakeAllConditionVariable(&control().changed);
 }
 
+// Caller holds the lock; called after every change of stop or holds.
+void updatePending() {
+    RenderControl& c = control();
+    if (!c.pending)
+        return;
+    if (c.stop || c.holds > 0)
+        SetEvent(c.pending);
+    else
+        ResetEvent(c.pending);
+}
+
 // Caller holds the lock. Parks while held; true unless a stop was requested.
 bool parkWhileHeld() {
     RenderControl& c = control();
@@ -55,6 +69,7 @@ HANDLE startRenderThread(LPTHREAD_START_ROUTINE entry, void* parameter) {
         Locked guard;
         control().active = true;
         control().stop = false;
+        updatePending();
     }
     HANDLE thread = CreateThread(nullptr, 0, entry, parameter, 0, nullptr);
     if (!thread)
@@ -65,6 +80,7 @@ HANDLE startRenderThread(LPTHREAD_START_ROUTINE entry, void* parameter) {
 void requestRenderStop() {
     Locked guard;
     control().stop = true;
+    updatePending();
     wakeAll();
 }
 
@@ -77,6 +93,7 @@ void holdRender() {
     Locked guard;
     RenderControl& c = control();
     ++c.holds;
+    updatePending();
     wakeAll();
     DWORD start = GetTickCount();
     while (c.active && !c.parked && !c.stop) {
@@ -90,8 +107,10 @@ void holdRender() {
 void releaseRender() {
     Locked guard;
     RenderControl& c = control();
-    if (c.holds > 0 && --c.holds == 0)
+    if (c.holds > 0 && --c.holds == 0) {
+        updatePending();
         wakeAll();
+    }
 }
 
 bool renderShouldPause() {
@@ -123,4 +142,28 @@ void renderThreadEnded() {
     control().active = false;
     control().parked = false;
     wakeAll();
+}
+
+bool renderWaitForTimer(HANDLE timer, DWORD boundMs) {
+    const HANDLE pending = control().pending;
+    if (!timer)
+        return renderCheckpoint();
+    if (!pending) { // keeps the pace, answering only after the timer
+        WaitForSingleObject(timer, boundMs);
+        return renderCheckpoint();
+    }
+    const HANDLE handles[] = {pending, timer}; // the first wins when both are signalled
+    for (;;) {
+        switch (WaitForMultipleObjects(2, handles, FALSE, boundMs)) {
+        case WAIT_OBJECT_0:
+            // A hold parks here and then the wait goes on; a stop ends it.
+            if (!renderCheckpoint())
+                return false;
+            continue;
+        case WAIT_OBJECT_0 + 1:
+            return renderCheckpoint();
+        default: // bound reached or the wait failed: never spin, never hang
+            return renderCheckpoint();
+        }
+    }
 }

@@ -23,5 +23,8 @@ bool renderShouldPause();
 bool renderCheckpoint();
 // Sleeps `ms`, waking early for a stop or a hold; false once a stop was requested.
 bool renderSleep(DWORD ms);
+// Waits until `timer` (a waitable timer) is signalled, at most `boundMs`. A safe point: a
+// hold parks the thread at once and the wait then goes on; false once a stop was requested.
+bool renderWaitForTimer(HANDLE timer, DWORD boundMs);
 // Called by the thread as it ends, so that waiting holds return.
 void renderThreadEnded();

@@ -5,6 +5,7 @@
 #include "engine/reveal.h"
 #include "engine/surface_heap.h"
 #include "engine/win/drop_ripple.h"
+#include "engine/win/frame_pacer.h"
 #include "engine/win/render_control.h"
 #include "host/win/display.h"
 #include "host/win/host_state.h"
@@ -205,7 +206,9 @@ DWORD WINAPI runRenderThread(void* parameter) {
                                     cutBackground);
     };
 
+    FramePacer pacer(directDraw);
     DropRipple ripple(renderHeap, width, height);
+    ripple.pacedBy(&pacer);
     ripple.prepareRipple();
 
     while (renderCheckpoint()) {
@@ -215,14 +218,19 @@ DWORD WINAPI runRenderThread(void* parameter) {
             ripple.prepareRipple();
             continue;
         }
-        if (state.pictureStep == 0 && startCycle(state, listing, settings, loadPicture))
+        if (state.pictureStep == 0 && startCycle(state, listing, settings, loadPicture)) {
             std::memset(revealCells.get(), 0, static_cast<size_t>(width) * height);
+            if (state.pictureStep == 0)
+                pacer.notePicture();
+        }
 
         StepAction action = stepActionFor(state.pictureStep, settings.dropPeriod);
         switch (action) {
         case StepAction::Reveal:
             if (!revealOnSurfaces(state, revealMap, settings))
                 return 0; // a lost surface ends the animation; the screen keeps its frame
+            // Each step stays on the screen for a refresh; a stop is seen by the checkpoint.
+            pacer.waitForNextRefresh(PacedFrame::Reveal);
             break;
         case StepAction::Hold:
             if (!renderSleep(holdMilliseconds))

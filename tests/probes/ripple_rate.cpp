@@ -1,12 +1,16 @@
 // Plays whole drops in-process on the real screen surfaces and reports their frame rate for
-// every wave size, beside the rate of frames that only take the same patch to the screen.
-// Usage: probe_ripple_rate [drops per size]
+// every wave size, beside the rate of frames that only take the same patch to the screen;
+// then plays drops paced at the display's refresh, as the saver does, and reports how long
+// each lasts beside frames / refresh rate.
+// Usage: probe_ripple_rate [drops per size] [paced drops per size] [wave size...]
 // Output per size, medians over the drops: "ripple SIZE SIDE FRAMES SECONDS FPS" and
-// "blit SIZE SIDE FRAMES SECONDS FPS".
+// "blit SIZE SIDE FRAMES SECONDS FPS"; then per size "pacer HZ VBLANK" once and
+// "paced SIZE FRAMES SECONDS EXPECTED_SECONDS" with the median drop.
 #include "engine/drop_geometry.h"
 #include "engine/random.h"
 #include "engine/surface_heap.h"
 #include "engine/win/drop_ripple.h"
+#include "engine/win/frame_pacer.h"
 #include "engine/win/render_control.h"
 #include "host/win/display.h"
 #include "host/win/host_state.h"
@@ -49,13 +53,21 @@ struct Run {
     HANDLE heap;
     double elapsed;
     int frames;
+    bool paced;
+    std::uint32_t refreshHz;
+    bool verticalBlank;
 };
 
 // The ripples run on a render thread, as in the saver: the frame loop asks its checkpoints.
 DWORD WINAPI playDrops(void* parameter) {
     Run& run = *static_cast<Run*>(parameter);
     {
+        FramePacer pacer(directDraw);
+        run.refreshHz = pacer.refreshHz();
+        run.verticalBlank = pacer.usesVerticalBlank();
         DropRipple ripple(run.heap, TargetRect.right, TargetRect.bottom);
+        if (run.paced)
+            ripple.pacedBy(&pacer);
         ripple.prepareRipple();
         const double began = seconds();
         for (int drop = 0; drop < run.drops; ++drop)
@@ -107,10 +119,24 @@ double blitFrames(int side, int frames) {
     return seconds() - began;
 }
 
+Run playOnRenderThread(HANDLE heap, int frames, bool paced) {
+    Run run = {1, heap, 0.0, frames, paced, 0, false};
+    HANDLE worker = startRenderThread(playDrops, &run);
+    WaitForSingleObject(worker, INFINITE);
+    CloseHandle(worker);
+    return run;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    const int drops = argc > 1 && std::atoi(argv[1]) > 0 ? std::atoi(argv[1]) : 3;
+    const int drops = argc > 1 ? std::max(0, std::atoi(argv[1])) : 3;
+    const int pacedDrops = argc > 2 ? std::atoi(argv[2]) : 1;
+    std::vector<std::uint8_t> sizes;
+    for (int arg = 3; arg < argc; ++arg)
+        sizes.push_back(static_cast<std::uint8_t>(std::atoi(argv[arg])));
+    if (sizes.empty())
+        sizes = {0, 1, 2, 3, 4};
     const int width = GetSystemMetrics(SM_CXSCREEN);
     const int height = GetSystemMetrics(SM_CYSCREEN);
     TargetRect = {0, 0, width, height};
@@ -144,7 +170,9 @@ int main(int argc, char** argv) {
     HANDLE heap = HeapCreate(0, 0, 0);
 
     // Drops and yardstick alternate, so that a change in the machine's load hits both.
-    for (std::uint8_t size = 0; size < 5; ++size) {
+    for (std::uint8_t size : sizes) {
+        if (drops == 0)
+            break;
         saverSettings.waveSize = size;
         const DropPreset preset = dropPresetFor(size);
         const int side = patchSide(preset);
@@ -152,17 +180,33 @@ int main(int argc, char** argv) {
         std::vector<double> ripples, blits;
         seedRandom(1);
         for (int drop = 0; drop < drops; ++drop) {
-            Run run = {1, heap, 0.0, frames};
-            HANDLE worker = startRenderThread(playDrops, &run);
-            WaitForSingleObject(worker, INFINITE);
-            CloseHandle(worker);
-            ripples.push_back(run.elapsed);
+            ripples.push_back(playOnRenderThread(heap, frames, false).elapsed);
             blits.push_back(blitFrames(side, frames));
         }
         const double ripple = median(ripples), blit = median(blits);
         std::printf("ripple %u %d %d %.4f %.1f\n", unsigned(size), side, frames, ripple,
                     frames / ripple);
         std::printf("blit %u %d %d %.4f %.1f\n", unsigned(size), side, frames, blit, frames / blit);
+        std::fflush(stdout);
+    }
+    bool pacerShown = false;
+    for (std::uint8_t size : sizes) {
+        saverSettings.waveSize = size;
+        const int frames = framesPerDrop(dropPresetFor(size));
+        std::vector<double> durations;
+        Run run = {};
+        for (int drop = 0; drop < pacedDrops; ++drop) {
+            run = playOnRenderThread(heap, frames, true);
+            durations.push_back(run.elapsed);
+        }
+        if (durations.empty())
+            break;
+        if (!pacerShown) {
+            std::printf("pacer %u %d\n", unsigned(run.refreshHz), run.verticalBlank ? 1 : 0);
+            pacerShown = true;
+        }
+        std::printf("paced %u %d %.4f %.4f\n", unsigned(size), frames, median(durations),
+                    double(frames) / run.refreshHz);
         std::fflush(stdout);
     }
     primarySurface = nullptr;

@@ -77,8 +77,7 @@ def test_a_drop_shows_rings_that_settle_back_to_the_picture(bench):
            % [c for _, c in frames])
 
 
-# A small screen reveals fast, so drops, short at this size, take a good share of the time
-# and screenshots catch them even on a loaded machine.
+# A small screen makes screenshots quick, so that they follow a drop frame by frame.
 @options(width=320, height=240)
 def test_smallest_wave_size_changes_only_a_small_square(bench):
     saver = start_on_grey(bench, wave_size=0)
@@ -123,3 +122,52 @@ def test_drops_ripple_on_an_eight_bit_screen(bench):
     depth, most, box = run_drop_probe(bench, 2)
     expect(depth, 8, "bits per pixel of the primary surface")
     expect(most >= 200, True, "pixels changed by a drop on an 8-bit screen: %d" % most)
+
+
+def ripple_runs(frames, most):
+    """Runs of consecutive screenshots that show one ripple in motion: a few changed pixels
+    (at most `most`), unlike those of the screenshot before (what a finished drop leaves
+    behind stands still), and all within one drop's square (later drops fall elsewhere).
+    [(first time, last time)]."""
+    runs, run, before = [], None, None
+
+    def fits(union, box):
+        left, top = min(union[0], box[0]), min(union[1], box[1])
+        right, bottom = max(union[2], box[2]), max(union[3], box[3])
+        inside = right - left <= SMALLEST_DROP_SIDE and bottom - top <= SMALLEST_DROP_SIDE
+        return (left, top, right, bottom) if inside else None
+    for at, seen in frames:
+        box, count = seen
+        moving = 0 < count <= most and seen != before
+        before = seen
+        union = fits(run[2], box) if run and moving else None
+        if union:
+            run = (run[0], at, union)
+            continue
+        if run:
+            runs.append(run[:2])
+        run = (at, at, box) if moving else None
+    if run:
+        runs.append(run[:2])
+    return runs
+
+
+@options(width=320, height=240)
+def test_smallest_ripple_stays_in_view_for_at_least_a_second(bench):
+    # A wave-size-0 drop is 130 frames, about 2.2 s at 60 Hz; unpaced it was over in 10 ms.
+    saver = start_on_grey(bench, wave_size=0)
+    most = bench.width * bench.height // 4
+    frames = []
+    started = time.monotonic()
+
+    def seen_a_second():
+        return any(last - first >= 1.0 for first, last in ripple_runs(frames, most))
+    while still_sampling(started, 3, lambda: seen_a_second(), 40):
+        shot = bench.screenshot()
+        frames.append((time.monotonic(), changed_box(shot, GREY)))
+    bench.key("a")
+    expect(saver.wait(30), 0, "exit code")
+    runs = [round(last - first, 2) for first, last in ripple_runs(frames, most)]
+    expect(any(span >= 1.0 for span in runs), True,
+           "a ripple in view for at least 1 s in consecutive screenshots; saw runs of %r s "
+           "over %d screenshots" % (runs, len(frames)))

@@ -1,0 +1,109 @@
+#!/usr/bin/env python3
+"""Processor time of the saver in /s at the default settings, showing the setup's sample
+pictures, per minute of running, for each screen size: the saver as shipped (frames paced at
+the display's refresh) beside the same saver with pacing switched off (the test build with
+the "unpaced-frames" seam: every frame as fast as the machine makes it, as before pacing).
+A third run, paced with the longest usage period (36 drops per picture), shows what the
+drops alone cost, so that the rest of the default figure is the per-picture work (loading,
+fitting and the 13 reveal steps).
+
+    python3 bench/cpu_use.py [--seconds N] [--sizes 1024x768,1920x1080] [--json FILE]
+
+Each figure is the user and system time of the Windows program's process (from
+/proc/PID/stat) over N seconds after a 3-second start, as a share of one core; beside it
+the X server's time in the same span, which stands in for the display work a real graphics
+driver does. Needs the Windows build (VELLUTOR_BUILD) and the sample pictures it draws."""
+
+import argparse
+import glob
+import json
+import os
+import shutil
+import sys
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests",
+                                "wine"))
+from winebench import BUILD, SAVER_CLASS, Bench, settings_bytes  # noqa: E402
+
+SAMPLES = os.path.join(BUILD, "tools", "setup", "samples")
+SETTLE_S = 3.0
+TICKS = os.sysconf("SC_CLK_TCK")
+DEFAULT_DROP_PERIOD = 15
+DROPS_ONLY_PERIOD = 50
+
+
+def cpu_seconds(pid):
+    """User plus system time of a process so far, or None once it is gone."""
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+    except OSError:
+        return None
+    return (int(fields[11]) + int(fields[12])) / TICKS
+
+
+def measure(width, height, paced, seconds, **fields):
+    seams = None if paced else ["unpaced-frames"]
+    with Bench("cpu-use", width=width, height=height, seams=seams) as bench:
+        images = bench.unix_path(bench.images_dir)
+        for path in glob.glob(os.path.join(SAMPLES, "*.*")):
+            shutil.copy(path, images)
+        bench.write_settings(settings_bytes(folder=bench.images_dir, **fields))
+        saver = bench.start_scr("/s")
+        bench.wait_window(cls=SAVER_CLASS, timeout=60, proc=saver)
+        time.sleep(SETTLE_S)
+        xvfb = bench._xvfb.pid
+        saver0, x0, began = cpu_seconds(saver.pid), cpu_seconds(xvfb), time.monotonic()
+        time.sleep(seconds)
+        saver1, x1, ended = cpu_seconds(saver.pid), cpu_seconds(xvfb), time.monotonic()
+        bench.key("a")
+        code = saver.wait(30)
+    span = ended - began
+    return {"width": width, "height": height, "paced": paced, "seconds": span,
+            "drop_period": fields.get("drop_period", DEFAULT_DROP_PERIOD),
+            "saver_cpu_s": saver1 - saver0, "xvfb_cpu_s": x1 - x0, "exit": code,
+            "saver_share": (saver1 - saver0) / span, "xvfb_share": (x1 - x0) / span,
+            "load": open("/proc/loadavg").read().split()[:3]}
+
+
+def label(run):
+    if not run["paced"]:
+        return "unpaced (before)"
+    if run.get("drop_period", DEFAULT_DROP_PERIOD) != DEFAULT_DROP_PERIOD:
+        return "paced, drops only (usage period %d)" % run["drop_period"]
+    return "paced (after)"
+
+
+def table(runs):
+    lines = ["| screen | frames | saver, CPU s per minute | saver, share of one core | "
+             "X server, share of one core |", "| --- | --- | --- | --- | --- |"]
+    for r in runs:
+        lines.append("| %d x %d | %s | %.1f | %.1f %% | %.1f %% |" % (
+            r["width"], r["height"], label(r), 60 * r["saver_share"], 100 * r["saver_share"],
+            100 * r["xvfb_share"]))
+    return "\n".join(lines)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--seconds", type=float, default=60.0)
+    parser.add_argument("--sizes", default="1024x768,1920x1080")
+    parser.add_argument("--json", help="also write the raw figures to this file")
+    args = parser.parse_args()
+    if not glob.glob(os.path.join(SAMPLES, "*.*")):
+        sys.exit("no sample pictures in %s: build first" % SAMPLES)
+    runs = []
+    for size in args.sizes.split(","):
+        width, height = (int(v) for v in size.split("x"))
+        for paced in (False, True):
+            runs.append(measure(width, height, paced, args.seconds))
+        runs.append(measure(width, height, True, args.seconds, drop_period=DROPS_ONLY_PERIOD))
+    if args.json:
+        with open(args.json, "w") as f:
+            json.dump(runs, f, indent=1)
+    print(table(runs))
+
+
+if __name__ == "__main__":
+    main()

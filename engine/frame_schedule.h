@@ -1,0 +1,30 @@
+// When paced frames go on the screen: on a grid of display refreshes, so that every frame
+// stays visible for at least one refresh and a slow frame delays no later one.
+#pragma once
+
+#include <cstdint>
+
+// Used when the display does not say its refresh rate (0 or 1 means "the hardware default").
+constexpr std::uint32_t defaultRefreshHz = 60;
+
+// The refresh rate to pace at, given what the display mode reports.
+std::uint32_t pacingRefreshHz(std::uint32_t reportedHz);
+
+// Ticks of a clock with `ticksPerSecond` in one refresh at `refreshHz`; at least 1.
+std::int64_t refreshPeriodTicks(std::int64_t ticksPerSecond, std::uint32_t refreshHz);
+
+// The first refresh of the grid origin + k * period (k whole) that lies strictly after
+// `now`. A frame that took longer than a refresh is shown at the next refresh of the grid,
+// so the ones after it keep their places.
+std::int64_t nextRefreshAfter(std::int64_t origin, std::int64_t period, std::int64_t now);
+
+// Whether a blocking wait for the vertical blank really waited: `waits` waits, after a
+// first one that lines up with the blank, took `elapsedTicks` together. No display
+// refreshes faster than 500 times a second, so quicker waits returned without waiting.
+bool verticalBlankWaits(std::int64_t elapsedTicks, std::int64_t ticksPerSecond,
+                        std::uint32_t waits);
+
+// Refreshes a picture's cycle spends on paced frames: its reveal steps and the frames of
+// its drops, for a drop period (raised or lowered to the slider's range) and a wave size.
+// The 2-second hold of the shortest period comes on top.
+std::uint32_t pacedRefreshesPerCycle(std::uint8_t dropPeriod, std::uint32_t waveSize);

@@ -1,0 +1,53 @@
+// Paces the render thread's frames at the display's refresh: after a frame is put on the
+// screen, the thread waits for the next vertical blank, so that every reveal step and every
+// ripple frame stays visible for at least one refresh. The wait is a safe point of the
+// render control: a stop or a hold is answered at once.
+#pragma once
+
+#include <windows.h>
+
+#include <ddraw.h>
+
+#include <cstdint>
+
+enum class PacedFrame : char {
+    Reveal = 'R',
+    Ripple = 'F',
+};
+
+// Lives on the render thread (or a probe's stand-in for it) and is used there only.
+class FramePacer {
+  public:
+    // Measures at once whether `directDraw`'s vertical-blank wait really waits (it takes a
+    // few refreshes); if not, or without `directDraw`, frames are paced by a
+    // high-resolution timer at the display's refresh rate.
+    explicit FramePacer(IDirectDraw2* directDraw);
+    ~FramePacer();
+    FramePacer(const FramePacer&) = delete;
+    FramePacer& operator=(const FramePacer&) = delete;
+
+    // Called once a frame is on the screen: returns at the next refresh. False once a stop
+    // was requested.
+    bool waitForNextRefresh(PacedFrame frame);
+    // A new picture's cycle begins (recorded by the test build's pace log only).
+    void notePicture();
+
+    std::uint32_t refreshHz() const { return refreshHz_; }
+    bool usesVerticalBlank() const { return directDraw_ != nullptr; }
+    bool highResolutionTimer() const { return highResolution_; }
+
+  private:
+    std::int64_t now() const;
+    bool waitOnTimer();
+    void record(char kind);
+
+    IDirectDraw2* directDraw_ = nullptr; // set only when its wait for the blank is real
+    HANDLE timer_ = nullptr;
+    bool highResolution_ = false;
+    bool timerPeriodRaised_ = false;
+    std::uint32_t refreshHz_ = 0;
+    std::int64_t ticksPerSecond_ = 1;
+    std::int64_t period_ = 1;
+    std::int64_t origin_ = 0;
+    HANDLE paceLog_ = INVALID_HANDLE_VALUE; // the test build's record of paced frames
+};
