@@ -3,6 +3,7 @@
 #include "host/command_line.h"
 #include "host/win/display.h"
 #include "host/win/host_state.h"
+#include "host/win/monitor_covers.h"
 #include "host/win/saver_window.h"
 #include "resources/resource_ids.h"
 #include "settings/win/settings_dialog.h"
@@ -111,11 +112,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR argumen
     if (!saverWindow)
         return 0;
 
-    if (previewFlag)
+    if (previewFlag) {
         runPreviewLoop();
-    else if (saverFlag)
+    } else if (saverFlag) {
+        MonitorCovers covers(instance, saverWindow);
         runSaverLoop();
-    else
+    } else {
         runConfigureLoop();
+    }
     return gate.leave();
 }

@@ -844,6 +844,63 @@ int commandRegDel(const Args& args) {
     return result == ERROR_SUCCESS ? 0 : notFound;
 }
 
+// --- other programs' windows and the monitors ------------------------------------------------
+
+constexpr COLORREF panelColour = RGB(0x20, 0xC0, 0x40);
+constexpr char panelClass[] = "VellutorTestPanel";
+
+LRESULT CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// panel <x> <y> <width> <height> <ms> [activate]: another program's window, a solid colour
+// (0x20C040), shown for <ms>; with activate it takes the foreground, as a program the user
+// switches to would.
+int commandPanel(const Args& args) {
+    if (args.size() != 5 && !(args.size() == 6 && args[5] == "activate"))
+        return usageError;
+    Scoped<GdiObjectTraits<HBRUSH>> brush(CreateSolidBrush(panelColour));
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = panelProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hbrBackground = brush.get();
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = panelClass;
+    RegisterClassA(&windowClass);
+    const bool activate = args.size() == 6;
+    ScopedWindow panel(
+        CreateWindowExA(activate ? 0 : WS_EX_NOACTIVATE, panelClass, "Vellutor test panel",
+                        WS_POPUP, int(number(args[0])), int(number(args[1])), int(number(args[2])),
+                        int(number(args[3])), nullptr, nullptr, windowClass.hInstance, nullptr));
+    if (!panel)
+        return notFound;
+    ShowWindow(panel.get(), activate ? SW_SHOW : SW_SHOWNOACTIVATE);
+    UpdateWindow(panel.get());
+    if (activate)
+        say("foreground %d", SetForegroundWindow(panel.get()) ? 1 : 0);
+    say("panel %llu", handleValue(panel.get()));
+    pumpFor(static_cast<DWORD>(number(args[4])));
+    return 0;
+}
+
+BOOL CALLBACK sayMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM) {
+    MONITORINFO info = {};
+    info.cbSize = sizeof(info);
+    if (GetMonitorInfoA(monitor, &info))
+        say("monitor %ld %ld %ld %ld %d", info.rcMonitor.left, info.rcMonitor.top,
+            info.rcMonitor.right, info.rcMonitor.bottom,
+            (info.dwFlags & MONITORINFOF_PRIMARY) ? 1 : 0);
+    return TRUE;
+}
+
+// monitors: each monitor's rectangle and whether it is the primary (1).
+int commandMonitors(const Args& args) {
+    if (!args.empty())
+        return usageError;
+    EnumDisplayMonitors(nullptr, nullptr, sayMonitor, 0);
+    return 0;
+}
+
 struct Command {
     const char* name;
     int (*run)(const Args&);
@@ -873,6 +930,8 @@ constexpr Command commands[] = {
     {"displaymode", commandDisplayMode},
     {"listdir", commandListDir},
     {"cursor", commandCursor},
+    {"panel", commandPanel},
+    {"monitors", commandMonitors},
 };
 
 } // namespace
