@@ -89,6 +89,20 @@ void onLeftButtonUp(HWND window) {
         endSaver(window);
 }
 
+// Another program taking the foreground ends a full-screen run, as a key would. The window's
+// user data notes that it has once been active: losing the activation before that (while
+// the run starts) is not the user's doing.
+void onActivateApp(HWND window, bool active) {
+    if (!saverFlag)
+        return;
+    if (active) {
+        SetWindowLongPtrA(window, GWLP_USERDATA, 1);
+        return;
+    }
+    if (GetWindowLongPtrA(window, GWLP_USERDATA) != 0)
+        endSaver(window);
+}
+
 } // namespace
 
 LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -126,6 +140,9 @@ LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_RBUTTONDOWN:
     case WM_RBUTTONDBLCLK:
         endSaver(window);
+        return 0;
+    case WM_ACTIVATEAPP:
+        onActivateApp(window, wParam != FALSE);
         return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);
