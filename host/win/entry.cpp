@@ -5,6 +5,7 @@
 #include "host/win/host_state.h"
 #include "host/win/monitor_covers.h"
 #include "host/win/saver_window.h"
+#include "host/win/shutdown.h"
 #include "resources/resource_ids.h"
 #include "settings/win/settings_dialog.h"
 #include "settings/win/settings_store.h"
@@ -115,8 +116,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR argumen
     if (previewFlag) {
         runPreviewLoop();
     } else if (saverFlag) {
-        MonitorCovers covers(instance, saverWindow);
-        runSaverLoop();
+        {
+            MonitorCovers covers(instance, saverWindow);
+            runSaverLoop();
+        }
+        showDeferredNotices();
     } else {
         runConfigureLoop();
     }
