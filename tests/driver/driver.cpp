@@ -486,6 +486,115 @@ int commandControls(const Args& args) {
     return 0;
 }
 
+// --- textfit: whether every caption of a dialog fits its control ---------------------------
+
+struct TextFit {
+    HDC dc;
+    HWND dialog;
+    int checkWidth;
+    int misfits;
+};
+
+// Width and height a control needs for its caption on one line, or 0 for controls whose
+// caption is not laid out in their rectangle (group boxes, empty texts).
+SIZE neededFor(HWND control, const TextFit& fit) {
+    const std::string text = textOf(control);
+    SIZE size = {0, 0};
+    if (text.empty())
+        return size;
+    const std::string kind = classOf(control);
+    const LONG style = GetWindowLongA(control, GWL_STYLE);
+    GetTextExtentPoint32A(fit.dc, text.c_str(), static_cast<int>(text.size()), &size);
+    if (lstrcmpiA(kind.c_str(), "Button") == 0) {
+        const LONG type = style & BS_TYPEMASK;
+        if (type == BS_GROUPBOX)
+            return SIZE{0, 0};
+        if (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX)
+            size.cx += fit.checkWidth;
+        else
+            size.cx += 2 * GetSystemMetrics(SM_CXEDGE);
+    } else if (lstrcmpiA(kind.c_str(), "Static") != 0) {
+        return SIZE{0, 0};
+    }
+    return size;
+}
+
+BOOL CALLBACK checkTextFit(HWND control, LPARAM context) {
+    auto& fit = *reinterpret_cast<TextFit*>(context);
+    if (GetParent(control) != fit.dialog)
+        return TRUE;
+    const SIZE need = neededFor(control, fit);
+    if (need.cx == 0)
+        return TRUE;
+    RECT client = {};
+    GetClientRect(control, &client);
+    const bool fits = need.cx <= client.right && need.cy <= client.bottom;
+    if (!fits)
+        ++fit.misfits;
+    say("%s %d %ld %ld %ld %ld %s", fits ? "fits" : "misfit", GetDlgCtrlID(control), need.cx,
+        need.cy, client.right, client.bottom, textOf(control).c_str());
+    return TRUE;
+}
+
+// textfit <dialog> <points> <face>: each caption measured in the dialog's font (<face> at
+// <points> at the screen's DPI) against its control: "fits|misfit id need_w need_h have_w
+// have_h text"; then "dpi N" and "misfits N".
+int commandTextFit(const Args& args) {
+    if (args.size() != 3)
+        return usageError;
+    HWND dialog = windowArg(args[0]);
+    if (!IsWindow(dialog))
+        return notFound;
+    ScopedWindowDC screen(nullptr);
+    const int dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
+    ScopedFont font(CreateFontA(-MulDiv(static_cast<int>(number(args[1])), dpi, 72), 0, 0, 0,
+                                FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
+                                args[2].c_str()));
+    ScopedMemoryDC dc(CreateCompatibleDC(screen.get()));
+    ScopedSelect selected(dc.get(), font.get());
+    // The box and the gap before the caption, as the button draws them.
+    const int checkWidth = MulDiv(13 + 4, dpi, 96);
+    TextFit fit = {dc.get(), dialog, checkWidth, 0};
+    EnumChildWindows(dialog, checkTextFit, reinterpret_cast<LPARAM>(&fit));
+    say("dpi %d", dpi);
+    say("misfits %d", fit.misfits);
+    return 0;
+}
+
+// inner <dialog> <id>: the control's client size and its first child window, described.
+int commandInner(const Args& args) {
+    if (args.size() != 2)
+        return usageError;
+    HWND control = GetDlgItem(windowArg(args[0]), static_cast<int>(number(args[1])));
+    if (!control)
+        return notFound;
+    RECT client = {};
+    GetClientRect(control, &client);
+    say("control_client %ld %ld", client.right, client.bottom);
+    HWND child = firstChild(control);
+    if (!child)
+        return notFound;
+    describeWindow("child", child);
+    return 0;
+}
+
+// setsize <dialog> <id> <width> <height>: resizes a control, as the system does when it
+// scales a dialog for a new DPI.
+int commandSetSize(const Args& args) {
+    if (args.size() != 4)
+        return usageError;
+    HWND control = GetDlgItem(windowArg(args[0]), static_cast<int>(number(args[1])));
+    if (!control)
+        return notFound;
+    say("resized %d",
+        SetWindowPos(control, nullptr, 0, 0, static_cast<int>(number(args[2])),
+                     static_cast<int>(number(args[3])), SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE)
+            ? 1
+            : 0);
+    return 0;
+}
+
 LRESULT sendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     DWORD_PTR result = 0;
     SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result);
@@ -931,6 +1040,9 @@ constexpr Command commands[] = {
     {"listdir", commandListDir},
     {"cursor", commandCursor},
     {"panel", commandPanel},
+    {"textfit", commandTextFit},
+    {"inner", commandInner},
+    {"setsize", commandSetSize},
     {"monitors", commandMonitors},
 };
 
