@@ -27,6 +27,9 @@ constexpr UINT dropListAskTimeoutMs = 2000;
 // Posted by a DPI change, so that the preview is fitted once the system has scaled the
 // dialog and its controls.
 constexpr UINT fitPreviewMessage = WM_APP + 1;
+// The render thread stops between two draws, well within this; one that does not (deep in
+// a huge picture) keeps drawing at the old size.
+constexpr DWORD previewRebuildBoundMs = 2000;
 
 // Owned by the main thread, like the dialog.
 PreviewFreeze previewFreeze;
@@ -231,17 +234,20 @@ void onCommand(HWND dialog, int id) {
 }
 
 // The saver window fills the preview's frame again, and the render thread draws where the
-// frame now is. The picture surface keeps the size it was made with.
+// frame now is, on a picture surface of the frame's new size.
 void fitPreview(HWND dialog) {
     HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
     HWND saver = preview ? GetWindow(preview, GW_CHILD) : nullptr;
     RECT frame = {};
-    if (!saver || !GetClientRect(preview, &frame))
+    RECT shown = {};
+    if (!saver || !GetClientRect(preview, &frame) || !GetClientRect(saver, &shown))
         return;
     RenderHold hold;
     SetWindowPos(saver, nullptr, 0, 0, frame.right, frame.bottom,
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
     measureWindow(preview);
+    if (frame.right != shown.right || frame.bottom != shown.bottom)
+        rebuildRendering(previewRebuildBoundMs);
 }
 
 // The system scales a per-monitor aware dialog and its controls by itself (the result

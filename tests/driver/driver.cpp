@@ -579,12 +579,13 @@ int commandInner(const Args& args) {
     return 0;
 }
 
-// setsize <dialog> <id> <width> <height>: resizes a control, as the system does when it
-// scales a dialog for a new DPI.
+// setsize <dialog> <id> <width> <height>: resizes a control (id 0: the dialog itself), as
+// the system does when it scales a dialog for a new DPI.
 int commandSetSize(const Args& args) {
     if (args.size() != 4)
         return usageError;
-    HWND control = GetDlgItem(windowArg(args[0]), static_cast<int>(number(args[1])));
+    const int id = static_cast<int>(number(args[1]));
+    HWND control = id == 0 ? windowArg(args[0]) : GetDlgItem(windowArg(args[0]), id);
     if (!control)
         return notFound;
     say("resized %d",
@@ -935,6 +936,23 @@ int commandDisplayMode(const Args& args) {
     return 0;
 }
 
+// setmode <width> <height> <bits> <ms>: another program changes the display mode for <ms>,
+// then puts the registry's mode back; each result is ChangeDisplaySettings' own.
+int commandSetMode(const Args& args) {
+    if (args.size() != 4)
+        return usageError;
+    DEVMODEA mode = {};
+    mode.dmSize = sizeof(mode);
+    mode.dmPelsWidth = static_cast<DWORD>(number(args[0]));
+    mode.dmPelsHeight = static_cast<DWORD>(number(args[1]));
+    mode.dmBitsPerPel = static_cast<DWORD>(number(args[2]));
+    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL;
+    say("changed %ld", ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN));
+    pumpFor(static_cast<DWORD>(number(args[3])));
+    say("restored %ld", ChangeDisplaySettingsA(nullptr, 0));
+    return 0;
+}
+
 // regdel <key under HKCU> [value]: the value, or the key (without subkeys) when none is named.
 int commandRegDel(const Args& args) {
     if (args.empty() || args.size() > 2)
@@ -1043,6 +1061,7 @@ constexpr Command commands[] = {
     {"textfit", commandTextFit},
     {"inner", commandInner},
     {"setsize", commandSetSize},
+    {"setmode", commandSetMode},
     {"monitors", commandMonitors},
 };
 
