@@ -69,3 +69,19 @@ def test_saver_ends_on_a_key_while_it_waits_for_the_display(bench):
     bench.key("a")
     expect(saver.wait(30), 0, "exit code after a key during the wait")
     bench.wait_no_window(cls=SAVER_CLASS, timeout=10)
+
+
+@options(width=WIDTH, height=HEIGHT)
+def test_show_goes_on_after_another_program_changes_the_display_mode_and_back(bench):
+    # Wine 8 keeps the surfaces through this; Windows may lose them, which the seams cover.
+    saver = start_show(bench)
+    first = colours_shown(bench, 30, until=lambda seen: len(seen) >= 1)
+    expect(len(first), 1, "the first picture on screen")
+    changed = bench.driver("setmode", WIDTH, HEIGHT, 16, 1500)
+    expect((changed.int("changed"), changed.int("restored")), (0, 0),
+           "ChangeDisplaySettings results (to 16 bits, back)")
+    later = colours_shown(bench, 30, until=lambda seen: len(set(seen)) == len(COLOURS))
+    expect(sorted(set(later)), sorted(COLOURS.values()),
+           "pictures shown in turn after the mode change (sequence %r)" % later)
+    bench.key("a")
+    expect(saver.wait(30), 0, "exit code after a key")
