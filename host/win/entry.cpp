@@ -53,9 +53,13 @@ void runPreviewLoop() {
     }
 }
 
-void runSaverLoop() {
+void runSaverLoop(MonitorCovers& covers) {
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (!message.hwnd && message.message == monitorsChangedMessage) {
+            covers.refresh();
+            continue;
+        }
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
@@ -118,7 +122,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR argumen
     } else if (saverFlag) {
         {
             MonitorCovers covers(instance, saverWindow);
-            runSaverLoop();
+            runSaverLoop(covers);
         }
         showDeferredNotices();
     } else {

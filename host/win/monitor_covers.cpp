@@ -81,20 +81,30 @@ bool registerCoverClass(HINSTANCE instance) {
 
 } // namespace
 
-MonitorCovers::MonitorCovers(HINSTANCE instance, HWND saver) {
-    if (!saver || !registerCoverClass(instance))
+MonitorCovers::MonitorCovers(HINSTANCE instance, HWND saver) : instance_(instance), saver_(saver) {
+    cover();
+}
+
+void MonitorCovers::refresh() {
+    close();
+    cover();
+}
+
+void MonitorCovers::cover() {
+    // A minimised saver window is ending: a mode put back then needs no new covers.
+    if (!saver_ || !IsWindow(saver_) || IsIconic(saver_) || !registerCoverClass(instance_))
         return;
     for (const MonitorRect& r : coverRects(currentMonitors())) {
         // A tool window stays out of the task bar and the task switcher.
-        ScopedWindow cover(CreateWindowExA(
+        ScopedWindow window(CreateWindowExA(
             WS_EX_TOPMOST | WS_EX_TOOLWINDOW, coverClassName, saverWindowTitle, WS_POPUP, r.left,
-            r.top, r.right - r.left, r.bottom - r.top, nullptr, nullptr, instance, saver));
-        if (!cover)
+            r.top, r.right - r.left, r.bottom - r.top, nullptr, nullptr, instance_, saver_));
+        if (!window)
             continue;
         // Shown without taking the activation, so that keys keep going to the saver
         // window; placed below it.
-        SetWindowPos(cover.get(), saver, 0, 0, 0, 0,
+        SetWindowPos(window.get(), saver_, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-        windows_.push_back(std::move(cover));
+        windows_.push_back(std::move(window));
     }
 }

@@ -10,6 +10,9 @@
 #include <vector>
 
 constexpr const char* coverClassName = "VellutorCover";
+// Posted to the saver's thread when the monitors changed (one plugged in or out, a display
+// woken, a mode change): the loop that owns the covers then has them made anew.
+constexpr UINT monitorsChangedMessage = WM_APP + 2;
 
 class MonitorCovers {
   public:
@@ -22,8 +25,14 @@ class MonitorCovers {
 
     // Hides and destroys the covers at once (also done on destruction).
     void close() { windows_.clear(); }
+    // Covers the monitors as they are now, in place of the earlier covers.
+    void refresh();
     std::size_t count() const { return windows_.size(); }
 
   private:
+    void cover();
+
+    HINSTANCE instance_;
+    HWND saver_;
     std::vector<ScopedWindow> windows_;
 };

@@ -2,6 +2,7 @@
 
 #include "host/win/display.h"
 #include "host/win/home_page_launch.h"
+#include "host/win/monitor_covers.h"
 #include "host/win/host_state.h"
 #include "host/win/scoped.h"
 #include "host/win/shutdown.h"
@@ -103,6 +104,12 @@ void onActivateApp(HWND window, bool active) {
         endSaver(window);
 }
 
+// The covers of the other monitors belong to the message loop, which makes them anew.
+void onDisplayChange() {
+    if (saverFlag)
+        PostThreadMessageA(GetCurrentThreadId(), monitorsChangedMessage, 0, 0);
+}
+
 } // namespace
 
 LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -143,6 +150,9 @@ LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         return 0;
     case WM_ACTIVATEAPP:
         onActivateApp(window, wParam != FALSE);
+        return 0;
+    case WM_DISPLAYCHANGE:
+        onDisplayChange();
         return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);

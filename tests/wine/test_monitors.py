@@ -85,3 +85,25 @@ def test_click_and_pointer_drift_on_the_second_monitor_end_the_saver(bench):
     saver, _ = start_saver(bench)
     bench.click(1)
     expect(saver.wait(30), 0, "exit code after a left click on the second monitor")
+
+
+WM_DISPLAYCHANGE = 0x007E
+
+
+@options(monitors=2)
+def test_covers_are_made_anew_when_the_monitors_change(bench):
+    bench.mousemove(1400, 300)
+    saver, window = start_saver(bench)
+    before = bench.find_window(cls=COVER_CLASS)
+    # What the system sends every top-level window when a monitor comes or goes.
+    bench.driver("post", window.hwnd, WM_DISPLAYCHANGE, 24, (768 << 16) | 1024)
+
+    def replaced():
+        cover = bench.find_window(cls=COVER_CLASS)
+        return cover if cover is not None and cover.hwnd != before.hwnd else None
+    cover = wait_for(replaced, 20, "a new cover after the display change")
+    expect((cover.rect, cover.visible, cover.topmost, len(covers_of(bench, window.pid))),
+           (SECOND, True, True, 1), "new cover (rect, visible, topmost) and the covers' count")
+    expect(saver.alive, True, "saver running through the display change")
+    bench.key("a")
+    expect(saver.wait(30), 0, "exit code after a key")
