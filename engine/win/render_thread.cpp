@@ -7,6 +7,7 @@
 #include "engine/win/drop_ripple.h"
 #include "engine/win/frame_pacer.h"
 #include "engine/win/render_control.h"
+#include "engine/win/surface_recovery.h"
 #include "host/win/display.h"
 #include "host/win/host_state.h"
 #include "host/win/scoped.h"
@@ -210,6 +211,7 @@ DWORD WINAPI runRenderThread(void* parameter) {
     DropRipple ripple(renderHeap, width, height);
     ripple.pacedBy(&pacer);
     ripple.prepareRipple();
+    SurfaceRecovery recovery(primarySurface, pictureSurface);
 
     while (renderCheckpoint()) {
         if (!waveSurfaceValid) {
@@ -218,8 +220,12 @@ DWORD WINAPI runRenderThread(void* parameter) {
             ripple.prepareRipple();
             continue;
         }
+        // A picture loaded onto a lost surface would not show: the display comes back first.
+        if (state.pictureStep == 0 && recovery.lost() && !recovery.recover())
+            return 0;
         if (state.pictureStep == 0 && startCycle(state, listing, settings, loadPicture)) {
             std::memset(revealCells.get(), 0, static_cast<size_t>(width) * height);
+            recovery.pictureStarted();
             if (state.pictureStep == 0)
                 pacer.notePicture();
         }
@@ -227,8 +233,14 @@ DWORD WINAPI runRenderThread(void* parameter) {
         StepAction action = stepActionFor(state.pictureStep, settings.dropPeriod);
         switch (action) {
         case StepAction::Reveal:
-            if (!revealOnSurfaces(state, revealMap, settings))
-                return 0; // a lost surface ends the animation; the screen keeps its frame
+            if (recovery.faultDraw() || !revealOnSurfaces(state, revealMap, settings)) {
+                // Any failure but a lost surface ends the animation; the screen keeps its
+                // frame. Lost ones are waited out, and the next picture shows.
+                if (!recovery.lost() || !recovery.recover())
+                    return 0;
+                state.pictureStep = 0;
+                continue;
+            }
             // Each step stays on the screen for a refresh; a stop is seen by the checkpoint.
             pacer.waitForNextRefresh(PacedFrame::Reveal);
             break;
@@ -238,6 +250,13 @@ DWORD WINAPI runRenderThread(void* parameter) {
             break;
         case StepAction::Drop:
             ripple.dropStep();
+            // A blit or a device context refused during the drop: as for a reveal.
+            if (recovery.lost()) {
+                if (!recovery.recover())
+                    return 0;
+                state.pictureStep = 0;
+                continue;
+            }
             break;
         case StepAction::Pass:
         case StepAction::Restart:

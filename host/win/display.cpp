@@ -107,6 +107,26 @@ bool chooseDisplayMode(HWND window) {
     return SUCCEEDED(directDraw->SetCooperativeLevel(window, DDSCL_NORMAL));
 }
 
+bool createPictureSurface() {
+    DDSURFACEDESC description = {};
+    description.dwSize = sizeof(description);
+    description.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
+    description.dwHeight = TargetRect.bottom - TargetRect.top;
+    description.dwWidth = TargetRect.right - TargetRect.left;
+    description.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+    IDirectDrawSurface* surface = nullptr;
+    if (FAILED(directDraw->CreateSurface(&description, &surface, nullptr)))
+        return false;
+    pictureSurface = toSurface3(surface);
+    return pictureSurface != nullptr;
+}
+
+void startRendering() {
+    renderThreadHandle = startRenderThread(runRenderThread, &saverSettings);
+    if (renderThreadHandle)
+        SetThreadPriority(renderThreadHandle, THREAD_PRIORITY_IDLE);
+}
+
 bool createSurfaces() {
     DDSURFACEDESC description = {};
     description.dwSize = sizeof(description);
@@ -116,17 +136,7 @@ bool createSurfaces() {
     if (FAILED(directDraw->CreateSurface(&description, &surface, nullptr)))
         return false;
     primarySurface = toSurface3(surface);
-
-    description = {};
-    description.dwSize = sizeof(description);
-    description.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
-    description.dwHeight = TargetRect.bottom - TargetRect.top;
-    description.dwWidth = TargetRect.right - TargetRect.left;
-    description.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-    if (FAILED(directDraw->CreateSurface(&description, &surface, nullptr)))
-        return false;
-    pictureSurface = toSurface3(surface);
-    return primarySurface && pictureSurface;
+    return createPictureSurface() && primarySurface;
 }
 
 } // namespace
@@ -136,10 +146,24 @@ static_assert(sizeof(DDSURFACEDESC) == 108, "DirectDraw surface description size
 bool setupDisplay(HWND window) {
     if (!createDirectDraw() || !chooseDisplayMode(window) || !createSurfaces())
         return reportDisplayFailure(window);
-    renderThreadHandle = startRenderThread(runRenderThread, &saverSettings);
-    if (renderThreadHandle)
-        SetThreadPriority(renderThreadHandle, THREAD_PRIORITY_IDLE);
+    startRendering();
     return true;
+}
+
+bool rebuildRendering(DWORD boundMs) {
+    if (!directDraw || !renderThreadHandle)
+        return false;
+    // A thread that does not stop may still draw on the surface: both stay as they are.
+    if (!stopRenderThread(renderThreadHandle, boundMs))
+        return false;
+    CloseHandle(renderThreadHandle);
+    renderThreadHandle = nullptr;
+    releaseInterface(pictureSurface);
+    if (TargetRect.right <= TargetRect.left || TargetRect.bottom <= TargetRect.top ||
+        !createPictureSurface())
+        return false;
+    startRendering();
+    return renderThreadHandle != nullptr;
 }
 
 void releaseDisplay() {

@@ -20,3 +20,8 @@ extern bool displayModeChanged;
 bool setupDisplay(HWND window);
 // Releases the surfaces and DirectDraw, if any.
 void releaseDisplay();
+// For a preview whose frame changed size: stops the render thread (waiting at most
+// `boundMs`), makes a new picture surface of TargetRect's size and starts the thread again.
+// False, with the running thread and its surface kept, when the thread did not stop in time;
+// false with no thread when no new surface could be made.
+bool rebuildRendering(DWORD boundMs);

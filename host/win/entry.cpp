@@ -3,7 +3,9 @@
 #include "host/command_line.h"
 #include "host/win/display.h"
 #include "host/win/host_state.h"
+#include "host/win/monitor_covers.h"
 #include "host/win/saver_window.h"
+#include "host/win/shutdown.h"
 #include "resources/resource_ids.h"
 #include "settings/win/settings_dialog.h"
 #include "settings/win/settings_store.h"
@@ -51,9 +53,13 @@ void runPreviewLoop() {
     }
 }
 
-void runSaverLoop() {
+void runSaverLoop(MonitorCovers& covers) {
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (!message.hwnd && message.message == monitorsChangedMessage) {
+            covers.refresh();
+            continue;
+        }
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
@@ -111,11 +117,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR argumen
     if (!saverWindow)
         return 0;
 
-    if (previewFlag)
+    if (previewFlag) {
         runPreviewLoop();
-    else if (saverFlag)
-        runSaverLoop();
-    else
+    } else if (saverFlag) {
+        {
+            MonitorCovers covers(instance, saverWindow);
+            runSaverLoop(covers);
+        }
+        showDeferredNotices();
+    } else {
         runConfigureLoop();
+    }
     return gate.leave();
 }

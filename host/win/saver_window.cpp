@@ -2,6 +2,7 @@
 
 #include "host/win/display.h"
 #include "host/win/home_page_launch.h"
+#include "host/win/monitor_covers.h"
 #include "host/win/host_state.h"
 #include "host/win/scoped.h"
 #include "host/win/shutdown.h"
@@ -89,6 +90,26 @@ void onLeftButtonUp(HWND window) {
         endSaver(window);
 }
 
+// Another program taking the foreground ends a full-screen run, as a key would. The window's
+// user data notes that it has once been active: losing the activation before that (while
+// the run starts) is not the user's doing.
+void onActivateApp(HWND window, bool active) {
+    if (!saverFlag)
+        return;
+    if (active) {
+        SetWindowLongPtrA(window, GWLP_USERDATA, 1);
+        return;
+    }
+    if (GetWindowLongPtrA(window, GWLP_USERDATA) != 0)
+        endSaver(window);
+}
+
+// The covers of the other monitors belong to the message loop, which makes them anew.
+void onDisplayChange() {
+    if (saverFlag)
+        PostThreadMessageA(GetCurrentThreadId(), monitorsChangedMessage, 0, 0);
+}
+
 } // namespace
 
 LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -126,6 +147,12 @@ LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_RBUTTONDOWN:
     case WM_RBUTTONDBLCLK:
         endSaver(window);
+        return 0;
+    case WM_ACTIVATEAPP:
+        onActivateApp(window, wParam != FALSE);
+        return 0;
+    case WM_DISPLAYCHANGE:
+        onDisplayChange();
         return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);

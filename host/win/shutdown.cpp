@@ -4,6 +4,7 @@
 #include "host/win/display.h"
 #include "host/win/host_state.h"
 #include "host/win/scoped.h"
+#include "pictures/win/bitmap_writer.h"
 #include "pictures/win/picture_loader.h"
 #include "pictures/win/wallpaper_generator.h"
 #include "settings/win/settings_store.h"
@@ -15,6 +16,11 @@ namespace {
 constexpr DWORD renderStopBoundMs = 2000;
 
 volatile LONG shutdownCount = 0;
+
+// Set by the shutdown, which runs inside the window procedure, and taken once the message
+// loop has ended: a message box shown from the window procedure would sit behind the
+// topmost saver window and be closed at once by the quit that follows. Main thread only.
+bool wallpaperNoticePending = false;
 
 // The last frame of the screen becomes the desktop wallpaper when the user asked for it.
 void captureFrame() {
@@ -36,8 +42,9 @@ void captureFrame() {
                SRCCOPY);
     }
     // Selected nowhere and with the surface's context given back, the frame can be written.
-    if (saverSettings.wallpaperGenerator == 1)
-        generateWallpaper(frame.get());
+    if (saverSettings.wallpaperGenerator == 1 &&
+        writeWallpaper(frame.get()) == WallpaperOutcome::NoWritableFile)
+        wallpaperNoticePending = true;
 }
 
 void restoreDisplayMode() {
@@ -72,4 +79,18 @@ void shutdown(HWND window) {
     stopRendering();
     writeRememberedPicture();
     ShowWindow(window, SW_MINIMIZE);
+}
+
+void showDeferredNotices() {
+    if (!wallpaperNoticePending)
+        return;
+    wallpaperNoticePending = false;
+    // The saver's windows go first, and with them whatever is still queued, the quit
+    // included: a message box returns at once while a quit is pending.
+    if (saverWindow)
+        ShowWindow(saverWindow, SW_HIDE);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    reportFileOpenFailed(true);
 }

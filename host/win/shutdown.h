@@ -5,3 +5,7 @@
 
 void endSaver(HWND window);
 void shutdown(HWND window);
+// Shows what the shutdown could not show while the saver's windows were up (a wallpaper
+// that no file would take). Called once the message loop has ended and every other window
+// of the saver is gone; hides the saver window first.
+void showDeferredNotices();

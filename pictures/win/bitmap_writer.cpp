@@ -58,13 +58,21 @@ bool writeBitmapFile(HBITMAP bitmap, int bitCount, const char* path) {
     ScopedHandle file(CreateFileA(path ? path : "", GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        MessageBoxA(nullptr, fileOpenFailedText, nullptr, MB_OK);
+        reportFileOpenFailed();
         return false;
     }
+    return writePackedBitmap(packed, file.get());
+}
 
+bool writePackedBitmap(const PackedBitmap& packed, HANDLE file) {
     const BitmapFileHeaderBytes fileHeader = bitmapFileHeader(packed.layout);
     // A failed write skips the rest; the partial file stays as written.
-    return writeAll(file.get(), fileHeader.data(), bitmapFileHeaderSize) &&
-           writeAll(file.get(), packed.block.get(), packed.layout.headerSize) &&
-           writeAll(file.get(), packed.pixels(), packed.layout.imageSize);
+    return writeAll(file, fileHeader.data(), bitmapFileHeaderSize) &&
+           writeAll(file, packed.block.get(), packed.layout.headerSize) &&
+           writeAll(file, packed.pixels(), packed.layout.imageSize);
+}
+
+void reportFileOpenFailed(bool shownOnTop) {
+    MessageBoxA(nullptr, fileOpenFailedText, nullptr,
+                MB_OK | (shownOnTop ? MB_TOPMOST | MB_SETFOREGROUND : 0));
 }

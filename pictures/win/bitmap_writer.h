@@ -24,6 +24,15 @@ struct PackedBitmap {
 PackedBitmap packBitmap(HBITMAP bitmap, int bitCount);
 
 // True when the file header, the information header with its colour table and the pixel
+// rows were all written to `file`, an open file at its start.
+bool writePackedBitmap(const PackedBitmap& packed, HANDLE file);
+
+// The message for a bitmap file that cannot be opened: no owner, the system's caption.
+// `shownOnTop` brings it before every window (for a box shown after the saver's own are
+// gone, while another program may have the foreground).
+void reportFileOpenFailed(bool shownOnTop = false);
+
+// True when the file header, the information header with its colour table and the pixel
 // rows were all written to `path` (created, or emptied if it exists). A file that can't be
 // opened is reported with a message box; a bitmap that can't be packed leaves the file alone.
 bool writeBitmapFile(HBITMAP bitmap, int bitCount, const char* path);

@@ -24,6 +24,12 @@ constexpr const char* dialogIconName = "tessaline";
 constexpr const char* currentModeEntry = "current";
 constexpr DWORD dropListPollMs = 500;
 constexpr UINT dropListAskTimeoutMs = 2000;
+// Posted by a DPI change, so that the preview is fitted once the system has scaled the
+// dialog and its controls.
+constexpr UINT fitPreviewMessage = WM_APP + 1;
+// The render thread stops between two draws, well within this; one that does not (deep in
+// a huge picture) keeps drawing at the old size.
+constexpr DWORD previewRebuildBoundMs = 2000;
 
 // Owned by the main thread, like the dialog.
 PreviewFreeze previewFreeze;
@@ -225,6 +231,29 @@ void onCommand(HWND dialog, int id) {
     }
 }
 
+// The saver window fills the preview's frame again, and the render thread draws where the
+// frame now is, on a picture surface of the frame's new size.
+void fitPreview(HWND dialog) {
+    HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
+    HWND saver = preview ? GetWindow(preview, GW_CHILD) : nullptr;
+    RECT frame = {};
+    RECT shown = {};
+    if (!saver || !GetClientRect(preview, &frame) || !GetClientRect(saver, &shown))
+        return;
+    RenderHold hold;
+    SetWindowPos(saver, nullptr, 0, 0, frame.right, frame.bottom,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+    measureWindow(preview);
+    if (frame.right != shown.right || frame.bottom != shown.bottom)
+        rebuildRendering(previewRebuildBoundMs);
+}
+
+// The system scales a per-monitor aware dialog and its controls by itself (the result
+// FALSE leaves that to it); the saver window in the preview is no control of the template.
+void onDpiChanged(HWND dialog) {
+    PostMessageA(dialog, fitPreviewMessage, 0, 0);
+}
+
 // The drop-down list in the dialog's face colour.
 INT_PTR onListBoxColour(HDC dc) {
     SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
@@ -246,6 +275,12 @@ INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         return TRUE;
     case WM_CTLCOLORLISTBOX:
         return onListBoxColour(reinterpret_cast<HDC>(wParam));
+    case WM_DPICHANGED:
+        onDpiChanged(dialog);
+        return FALSE;
+    case fitPreviewMessage:
+        fitPreview(dialog);
+        return TRUE;
     default:
         return FALSE;
     }

@@ -490,6 +490,116 @@ int commandControls(const Args& args) {
     return 0;
 }
 
+// --- textfit: whether every caption of a dialog fits its control ---------------------------
+
+struct TextFit {
+    HDC dc;
+    HWND dialog;
+    int checkWidth;
+    int misfits;
+};
+
+// Width and height a control needs for its caption on one line, or 0 for controls whose
+// caption is not laid out in their rectangle (group boxes, empty texts).
+SIZE neededFor(HWND control, const TextFit& fit) {
+    const std::string text = textOf(control);
+    SIZE size = {0, 0};
+    if (text.empty())
+        return size;
+    const std::string kind = classOf(control);
+    const LONG style = GetWindowLongA(control, GWL_STYLE);
+    GetTextExtentPoint32A(fit.dc, text.c_str(), static_cast<int>(text.size()), &size);
+    if (lstrcmpiA(kind.c_str(), "Button") == 0) {
+        const LONG type = style & BS_TYPEMASK;
+        if (type == BS_GROUPBOX)
+            return SIZE{0, 0};
+        if (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX)
+            size.cx += fit.checkWidth;
+        else
+            size.cx += 2 * GetSystemMetrics(SM_CXEDGE);
+    } else if (lstrcmpiA(kind.c_str(), "Static") != 0) {
+        return SIZE{0, 0};
+    }
+    return size;
+}
+
+BOOL CALLBACK checkTextFit(HWND control, LPARAM context) {
+    auto& fit = *reinterpret_cast<TextFit*>(context);
+    if (GetParent(control) != fit.dialog)
+        return TRUE;
+    const SIZE need = neededFor(control, fit);
+    if (need.cx == 0)
+        return TRUE;
+    RECT client = {};
+    GetClientRect(control, &client);
+    const bool fits = need.cx <= client.right && need.cy <= client.bottom;
+    if (!fits)
+        ++fit.misfits;
+    say("%s %d %ld %ld %ld %ld %s", fits ? "fits" : "misfit", GetDlgCtrlID(control), need.cx,
+        need.cy, client.right, client.bottom, textOf(control).c_str());
+    return TRUE;
+}
+
+// textfit <dialog> <points> <face>: each caption measured in the dialog's font (<face> at
+// <points> at the screen's DPI) against its control: "fits|misfit id need_w need_h have_w
+// have_h text"; then "dpi N" and "misfits N".
+int commandTextFit(const Args& args) {
+    if (args.size() != 3)
+        return usageError;
+    HWND dialog = windowArg(args[0]);
+    if (!IsWindow(dialog))
+        return notFound;
+    ScopedWindowDC screen(nullptr);
+    const int dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
+    ScopedFont font(CreateFontA(-MulDiv(static_cast<int>(number(args[1])), dpi, 72), 0, 0, 0,
+                                FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
+                                args[2].c_str()));
+    ScopedMemoryDC dc(CreateCompatibleDC(screen.get()));
+    ScopedSelect selected(dc.get(), font.get());
+    // The box and the gap before the caption, as the button draws them.
+    const int checkWidth = MulDiv(13 + 4, dpi, 96);
+    TextFit fit = {dc.get(), dialog, checkWidth, 0};
+    EnumChildWindows(dialog, checkTextFit, reinterpret_cast<LPARAM>(&fit));
+    say("dpi %d", dpi);
+    say("misfits %d", fit.misfits);
+    return 0;
+}
+
+// inner <dialog> <id>: the control's client size and its first child window, described.
+int commandInner(const Args& args) {
+    if (args.size() != 2)
+        return usageError;
+    HWND control = GetDlgItem(windowArg(args[0]), static_cast<int>(number(args[1])));
+    if (!control)
+        return notFound;
+    RECT client = {};
+    GetClientRect(control, &client);
+    say("control_client %ld %ld", client.right, client.bottom);
+    HWND child = firstChild(control);
+    if (!child)
+        return notFound;
+    describeWindow("child", child);
+    return 0;
+}
+
+// setsize <dialog> <id> <width> <height>: resizes a control (id 0: the dialog itself), as
+// the system does when it scales a dialog for a new DPI.
+int commandSetSize(const Args& args) {
+    if (args.size() != 4)
+        return usageError;
+    const int id = static_cast<int>(number(args[1]));
+    HWND control = id == 0 ? windowArg(args[0]) : GetDlgItem(windowArg(args[0]), id);
+    if (!control)
+        return notFound;
+    say("resized %d",
+        SetWindowPos(control, nullptr, 0, 0, static_cast<int>(number(args[2])),
+                     static_cast<int>(number(args[3])), SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE)
+            ? 1
+            : 0);
+    return 0;
+}
+
 LRESULT sendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     DWORD_PTR result = 0;
     SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result);
@@ -830,6 +940,23 @@ int commandDisplayMode(const Args& args) {
     return 0;
 }
 
+// setmode <width> <height> <bits> <ms>: another program changes the display mode for <ms>,
+// then puts the registry's mode back; each result is ChangeDisplaySettings' own.
+int commandSetMode(const Args& args) {
+    if (args.size() != 4)
+        return usageError;
+    DEVMODEA mode = {};
+    mode.dmSize = sizeof(mode);
+    mode.dmPelsWidth = static_cast<DWORD>(number(args[0]));
+    mode.dmPelsHeight = static_cast<DWORD>(number(args[1]));
+    mode.dmBitsPerPel = static_cast<DWORD>(number(args[2]));
+    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL;
+    say("changed %ld", ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN));
+    pumpFor(static_cast<DWORD>(number(args[3])));
+    say("restored %ld", ChangeDisplaySettingsA(nullptr, 0));
+    return 0;
+}
+
 // regdel <key under HKCU> [value]: the value, or the key (without subkeys) when none is named.
 int commandRegDel(const Args& args) {
     if (args.empty() || args.size() > 2)
@@ -846,6 +973,63 @@ int commandRegDel(const Args& args) {
     }
     say("deleted %d", result == ERROR_SUCCESS ? 1 : 0);
     return result == ERROR_SUCCESS ? 0 : notFound;
+}
+
+// --- other programs' windows and the monitors ------------------------------------------------
+
+constexpr COLORREF panelColour = RGB(0x20, 0xC0, 0x40);
+constexpr char panelClass[] = "VellutorTestPanel";
+
+LRESULT CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// panel <x> <y> <width> <height> <ms> [activate]: another program's window, a solid colour
+// (0x20C040), shown for <ms>; with activate it takes the foreground, as a program the user
+// switches to would.
+int commandPanel(const Args& args) {
+    if (args.size() != 5 && !(args.size() == 6 && args[5] == "activate"))
+        return usageError;
+    Scoped<GdiObjectTraits<HBRUSH>> brush(CreateSolidBrush(panelColour));
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = panelProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hbrBackground = brush.get();
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = panelClass;
+    RegisterClassA(&windowClass);
+    const bool activate = args.size() == 6;
+    ScopedWindow panel(
+        CreateWindowExA(activate ? 0 : WS_EX_NOACTIVATE, panelClass, "Vellutor test panel",
+                        WS_POPUP, int(number(args[0])), int(number(args[1])), int(number(args[2])),
+                        int(number(args[3])), nullptr, nullptr, windowClass.hInstance, nullptr));
+    if (!panel)
+        return notFound;
+    ShowWindow(panel.get(), activate ? SW_SHOW : SW_SHOWNOACTIVATE);
+    UpdateWindow(panel.get());
+    if (activate)
+        say("foreground %d", SetForegroundWindow(panel.get()) ? 1 : 0);
+    say("panel %llu", handleValue(panel.get()));
+    pumpFor(static_cast<DWORD>(number(args[4])));
+    return 0;
+}
+
+BOOL CALLBACK sayMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM) {
+    MONITORINFO info = {};
+    info.cbSize = sizeof(info);
+    if (GetMonitorInfoA(monitor, &info))
+        say("monitor %ld %ld %ld %ld %d", info.rcMonitor.left, info.rcMonitor.top,
+            info.rcMonitor.right, info.rcMonitor.bottom,
+            (info.dwFlags & MONITORINFOF_PRIMARY) ? 1 : 0);
+    return TRUE;
+}
+
+// monitors: each monitor's rectangle and whether it is the primary (1).
+int commandMonitors(const Args& args) {
+    if (!args.empty())
+        return usageError;
+    EnumDisplayMonitors(nullptr, nullptr, sayMonitor, 0);
+    return 0;
 }
 
 struct Command {
@@ -877,6 +1061,12 @@ constexpr Command commands[] = {
     {"displaymode", commandDisplayMode},
     {"listdir", commandListDir},
     {"cursor", commandCursor},
+    {"panel", commandPanel},
+    {"textfit", commandTextFit},
+    {"inner", commandInner},
+    {"setsize", commandSetSize},
+    {"setmode", commandSetMode},
+    {"monitors", commandMonitors},
 };
 
 } // namespace

@@ -10,6 +10,7 @@
 //   write-invalid <path>        a handle that is no bitmap
 //   generate <w> <h>            generateWallpaper on a test pattern; prints the path too
 //   path                        the wallpaper file's path
+//   userpath                    the per-user wallpaper file's path
 #include <windows.h>
 
 #include <cstdio>
@@ -130,6 +131,9 @@ bool runCommand(const std::string& command, Cursor& in) {
         const int height = in.takeInt();
         ScopedBitmap bitmap = makePattern(width, height);
         sayResult("generate", bitmap && generateWallpaper(bitmap.get()));
+    } else if (command == "userpath") {
+        char path[MAX_PATH];
+        say("userpath", userWallpaperFilePath(path, sizeof path) ? path : "<none>");
     } else if (command == "path") {
         char path[MAX_PATH];
         say("path", wallpaperFilePath(path, sizeof path) ? path : "<none>");

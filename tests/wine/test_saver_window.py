@@ -271,3 +271,22 @@ def test_video_mode_beyond_the_list_keeps_the_current_mode(bench):
     still_running(bench, saver, "start with a mode number beyond the list")
     bench.key("a")
     expect_ended(saver, "a key")
+
+
+def test_another_program_taking_the_foreground_ends_the_full_screen_saver(bench):
+    bench.mousemove(0, 0)
+    saver, _ = start_saver(bench)
+    still_running(bench, saver, "the saver's own start")
+    panel = bench.start_driver("panel", 100, 100, 200, 150, 20000, "activate")
+    wait_for(lambda: "panel" in panel.output(), 20, "the other program's window")
+    expect_ended(saver, "another program taking the foreground")
+    panel.kill()
+
+    # The settings dialog's preview is no full-screen run: it keeps going.
+    configure, dialog = start_saver(bench, "/c")
+    panel = bench.start_driver("panel", 100, 100, 200, 150, 20000, "activate")
+    wait_for(lambda: "panel" in panel.output(), 20, "the other program's window")
+    still_running(bench, configure, "another program over the settings dialog", 2.0)
+    bench.driver("command", dialog.hwnd, 2)
+    expect_ended(configure, "Cancel")
+    panel.kill()

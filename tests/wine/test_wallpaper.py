@@ -249,3 +249,71 @@ def test_saver_ended_by_a_key_leaves_its_last_frame_as_the_wallpaper(bench):
     expect((bench.reg_read(DESKTOP_KEY, "TileWallpaper"),
             bench.reg_read(DESKTOP_KEY, "WallpaperStyle")), ("0", "2"),
            "(TileWallpaper, WallpaperStyle)")
+
+
+def run_saver_to_a_key(bench):
+    """A full-screen run with the wallpaper generator on, ended by a key once the picture is
+    mostly on screen; gives the saver's Proc and the time from the key to its window's end."""
+    bench.write_settings(settings_bytes(folder=bench.images_dir, wallpaper_generator=1))
+    bench.add_picture("q.bmp", pictures.bmp_bytes(pictures.quadrants(320, 240)))
+    saver = bench.start_scr("/s")
+    bench.wait_window(cls=SAVER_CLASS, timeout=30)
+    black = Screen(bench.width, bench.height, bytes(3 * bench.width * bench.height))
+    bench.wait_screen_change(black, min_pixels=bench.width * bench.height // 2, timeout=60)
+    bench.key("Escape")
+    return saver
+
+
+def user_wallpaper_path(bench):
+    """The per-user wallpaper file, as the probe's saver code names it."""
+    found = results(probe(bench, "userpath"), "userpath")[0]
+    expect(found.lower().endswith(r"\appdata\local\programs\vellutor\vellutor.bmp"), True,
+           "per-user wallpaper path %r under the local application data" % found)
+    return found
+
+
+def test_windows_folder_that_cannot_be_written_leaves_the_frame_in_the_per_user_folder(bench):
+    user_file = user_wallpaper_path(bench)
+    windows_file = bench.windows_dir + "\\Vellutor.bmp"
+    bench.write_file(windows_file, b"earlier")
+    holder = bench.hold_file(windows_file)
+
+    saver = run_saver_to_a_key(bench)
+    expect(saver.wait(30), 0, "saver exit code")
+    expect(bench.find_window(cls=MESSAGE_BOX_CLASS), None, "a message box after the run")
+    holder.kill()
+    expect(bench.read_file(windows_file), b"earlier", "the held file in the Windows folder")
+    header = parse_bmp(bench.read_file(user_file) or b"\0" * 54)
+    expect((header["type"], header["width"], header["height"], header["bits"]),
+           (b"BM", bench.width, bench.height, 24), "per-user frame (type, width, height, bits)")
+    expect(bench.reg_read(DESKTOP_KEY, "Wallpaper").lower(), user_file.lower(),
+           "desktop wallpaper")
+
+
+def test_frame_no_folder_takes_is_reported_after_the_saver_windows_are_gone(bench):
+    user_file = user_wallpaper_path(bench)
+    windows_file = bench.windows_dir + "\\Vellutor.bmp"
+    holders = []
+    for path in (windows_file, user_file):
+        bench.write_file(path, b"earlier")
+        holders.append(bench.hold_file(path))
+    before = bench.reg_read(DESKTOP_KEY, "Wallpaper")
+
+    saver = run_saver_to_a_key(bench)
+    box = bench.wait_window(cls=MESSAGE_BOX_CLASS, title=DEFAULT_CAPTION, timeout=30,
+                            proc=saver)
+    saver_window = bench.find_window(cls=SAVER_CLASS)
+    expect(saver_window is None or not saver_window.visible, True,
+           "saver window hidden while the message shows (saw %r)" % saver_window)
+    controls = bench.driver("controls", box.hwnd).values("control")
+    texts = [c.split(" ", 7)[7] for c in controls if c.startswith("%d " % STATIC_TEXT_ID)]
+    expect(texts, ["IDS_FILE_OPEN_FAILED"], "message text")
+    expect(saver.alive, True, "saver waiting for the message to be read")
+
+    bench.driver("click", box.hwnd, IDOK)
+    expect(saver.wait(20), 0, "saver exit code after OK")
+    for holder in holders:
+        holder.kill()
+    expect((bench.read_file(windows_file), bench.read_file(user_file)), (b"earlier", b"earlier"),
+           "both held files")
+    expect(bench.reg_read(DESKTOP_KEY, "Wallpaper"), before, "desktop wallpaper")

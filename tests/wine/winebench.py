@@ -21,7 +21,12 @@ What a Bench sets up (all of it is removed again by ``close()``):
 
 The API, by topic (Windows paths are plain strings such as r"C:\\vellutor\\vellutor.set"):
 
-    Options      @options(width=, height=, depth=, install_dir=, wine_debug=, seams=[names])
+    Options      @options(width=, height=, depth=, install_dir=, wine_debug=, seams=[names],
+                 monitors=2, log_pixels=)
+                 monitors=2: two monitors, 0,0-1024,768 (primary) and 1024,0-1824,600, from
+                 an Xephyr with Xinerama inside an Xvfb of its own (Wine's XRandR is off:
+                 it would report one monitor); width and height stay the primary's.
+                 log_pixels=N: the desktop's DPI (HKCU "Control Panel\Desktop" LogPixels)
     Paths        bench.install_dir, bench.scr_path, bench.images_dir, bench.windows_dir
                  bench.unix_path(win_path)
     Files        bench.read_file(win_path) -> bytes or None, bench.write_file(win_path, data),
@@ -81,6 +86,8 @@ SAVER_CLASS = "Vellutor"
 
 WINE_DLL_OVERRIDES = "mscoree,mshtml="
 TEMPLATE_READY = ".vellutor-template-ready"
+# The second monitor of @options(monitors=2), right of the primary.
+SECOND_MONITOR = (800, 600)
 
 # Settings record defaults, in file order.
 SETTINGS_FIELDS = (
@@ -489,8 +496,11 @@ class Bench:
     """One test's Wine world. Use as a context manager, or call start() and close()."""
 
     def __init__(self, name="bench", width=1024, height=768, depth=24, install_dir=True,
-                 wine_debug="-all", seams=None):
+                 wine_debug="-all", seams=None, monitors=1, log_pixels=None):
         self.name = name
+        self.monitors = monitors
+        self.log_pixels = log_pixels
+        self._xephyr = None
         # Names of test seams to arm: the test build of the saver is installed in its place.
         self.seams = seams
         self.width, self.height, self.depth = width, height, depth
@@ -532,6 +542,10 @@ class Bench:
         subprocess.run(["cp", "-a", template, self.prefix], check=True)
         self._install()
         self._start_xvfb()
+        if self.monitors == 2:
+            self._start_xephyr()
+        elif self.monitors != 1:
+            raise ValueError("monitors=%r: the bench makes one or two" % self.monitors)
         self._start_wineserver()
         return self
 
@@ -556,14 +570,15 @@ class Bench:
             for proc in self._procs:
                 if proc.alive:
                     _kill(proc.pid)
-            for popen in (self._wineserver, self._xvfb):
+            for popen in (self._wineserver, self._xephyr, self._xvfb):
                 if popen and popen.poll() is None:
                     popen.terminate()
                     try:
                         popen.wait(3)
                     except subprocess.TimeoutExpired:
                         popen.kill()
-            for popen in [p.popen for p in self._procs] + [self._wineserver, self._xvfb]:
+            for popen in [p.popen for p in self._procs] + [self._wineserver, self._xephyr,
+                                                           self._xvfb]:
                 if popen:
                     try:
                         popen.wait(5)
@@ -631,6 +646,7 @@ class Bench:
                         os.path.join(install, "vellutor.scr"))
         else:
             shutil.copy(os.path.join(BUILD, "vellutor.scr"), install)
+        self._add_user_values()
         if self.install_dir_value:
             # Written into the hive before the server loads it: no Wine start needed.
             escaped = self.install_dir_value.replace("\\", "\\\\").replace('"', '\\"')
@@ -638,13 +654,62 @@ class Bench:
                 f.write('\n[Software\\\\Vellutor] %d\n#time=0\n"Install_Dir"="%s"\n'
                         % (int(time.time()), escaped))
 
+    def _add_user_values(self):
+        """Values the tests' options ask for, written into the hive before the server
+        loads it."""
+        lines = []
+        if self.monitors == 2:
+            lines.append('\n[Software\\\\Wine\\\\X11 Driver] %d\n#time=0\n"UseXRandR"="N"\n'
+                         % int(time.time()))
+        if self.log_pixels:
+            lines.append('\n[Control Panel\\\\Desktop] %d\n#time=0\n"LogPixels"=dword:%08x\n'
+                         % (int(time.time()), self.log_pixels))
+        if lines:
+            with open(os.path.join(self.prefix, "user.reg"), "a", encoding="latin-1") as f:
+                f.writelines(lines)
+
+    def _start_xephyr(self):
+        """Two monitors: an Xephyr with two Xinerama screens inside the bench's Xvfb, which
+        must be large enough to hold both (Xvfb alone gives Wine one monitor)."""
+        read_end, write_end = os.pipe()
+        log = self._log("xephyr.log")
+        env = dict(os.environ, DISPLAY=self.display)
+        try:
+            self._xephyr = subprocess.Popen(
+                ["Xephyr", "-displayfd", str(write_end), "+xinerama", "-screen",
+                 "%dx%d" % (self.width, self.height), "-screen", "%dx%d" % SECOND_MONITOR,
+                 "-nolisten", "tcp", "-ac", "-noreset"],
+                env=env, stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+                pass_fds=(write_end,), preexec_fn=_die_with_runner)
+        finally:
+            os.close(write_end)
+            log.close()
+        self._record_pid(self._xephyr.pid)
+        self.display = ":" + self._read_display_number(self._xephyr, read_end, "Xephyr")
+
+    def _read_display_number(self, server, read_end, what):
+        number = b""
+        deadline = time.monotonic() + 20
+        with os.fdopen(read_end, "rb", buffering=0) as pipe:
+            os.set_blocking(pipe.fileno(), False)
+            while not number.endswith(b"\n"):
+                if server.poll() is not None or time.monotonic() > deadline:
+                    raise RuntimeError("%s did not start; see its log in %s"
+                                       % (what, self.run_dir))
+                try:
+                    number += pipe.read(16) or b""
+                except BlockingIOError:
+                    pass
+                time.sleep(0.02)
+        return number.decode().strip()
+
     def _start_xvfb(self):
         read_end, write_end = os.pipe()
         log = self._log("xvfb.log")
         try:
             self._xvfb = subprocess.Popen(
                 ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                 "%dx%dx%d" % (self.width, self.height, self.depth), "-nolisten", "tcp", "-ac",
+                 "%dx%dx%d" % self._xvfb_screen(), "-nolisten", "tcp", "-ac",
                  "-noreset"],
                 stdin=subprocess.DEVNULL, stdout=log, stderr=log, pass_fds=(write_end,),
                 preexec_fn=_die_with_runner)
@@ -665,6 +730,12 @@ class Bench:
                     pass
                 time.sleep(0.02)
         self.display = ":" + number.decode().strip()
+
+    def _xvfb_screen(self):
+        if self.monitors == 2:
+            # Holds Xephyr's two screens side by side.
+            return (self.width + SECOND_MONITOR[0] + 176, self.height + 132, 24)
+        return (self.width, self.height, self.depth)
 
     def _remove_server_dir(self):
         if self._server_dir:

@@ -1,0 +1,110 @@
+#include "host/win/monitor_covers.h"
+
+#include "host/monitor_layout.h"
+#include "host/win/saver_window.h"
+
+#include <windowsx.h>
+
+namespace {
+
+BOOL CALLBACK noteMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM context) {
+    MONITORINFO info = {};
+    info.cbSize = sizeof(info);
+    if (!GetMonitorInfoA(monitor, &info))
+        return TRUE;
+    const RECT& r = info.rcMonitor;
+    reinterpret_cast<std::vector<MonitorEntry>*>(context)->push_back(
+        {{r.left, r.top, r.right, r.bottom}, (info.dwFlags & MONITORINFOF_PRIMARY) != 0});
+    return TRUE;
+}
+
+std::vector<MonitorEntry> currentMonitors() {
+    std::vector<MonitorEntry> monitors;
+    EnumDisplayMonitors(nullptr, nullptr, noteMonitor, reinterpret_cast<LPARAM>(&monitors));
+    return monitors;
+}
+
+HWND saverOf(HWND cover) {
+    return reinterpret_cast<HWND>(GetWindowLongPtrA(cover, GWLP_USERDATA));
+}
+
+// Pointer messages carry client coordinates: the saver gets them in its own, so that a
+// drift is measured from one reference whichever screen the pointer is on.
+LRESULT forwardPointer(HWND cover, UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND saver = saverOf(cover);
+    POINT at = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    MapWindowPoints(cover, saver, &at, 1);
+    return SendMessageA(saver, message, wParam, MAKELPARAM(at.x, at.y));
+}
+
+LRESULT CALLBACK coverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_NCCREATE:
+        SetWindowLongPtrA(
+            window, GWLP_USERDATA,
+            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
+        return DefWindowProcA(window, message, wParam, lParam);
+    case WM_SETCURSOR:
+        SetCursor(nullptr);
+        return TRUE;
+    // The keyboard focus stays with the saver window; the click itself still counts.
+    case WM_MOUSEACTIVATE:
+        return MA_NOACTIVATE;
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_CHAR:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+    case WM_SYSCOMMAND:
+        return SendMessageA(saverOf(window), message, wParam, lParam);
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+        return forwardPointer(window, message, wParam, lParam);
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+bool registerCoverClass(HINSTANCE instance) {
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = coverWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    windowClass.lpszClassName = coverClassName;
+    return RegisterClassExA(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+} // namespace
+
+MonitorCovers::MonitorCovers(HINSTANCE instance, HWND saver) : instance_(instance), saver_(saver) {
+    cover();
+}
+
+void MonitorCovers::refresh() {
+    close();
+    cover();
+}
+
+void MonitorCovers::cover() {
+    // A minimised saver window is ending: a mode put back then needs no new covers.
+    if (!saver_ || !IsWindow(saver_) || IsIconic(saver_) || !registerCoverClass(instance_))
+        return;
+    for (const MonitorRect& r : coverRects(currentMonitors())) {
+        // A tool window stays out of the task bar and the task switcher.
+        ScopedWindow window(CreateWindowExA(
+            WS_EX_TOPMOST | WS_EX_TOOLWINDOW, coverClassName, saverWindowTitle, WS_POPUP, r.left,
+            r.top, r.right - r.left, r.bottom - r.top, nullptr, nullptr, instance_, saver_));
+        if (!window)
+            continue;
+        // Shown without taking the activation, so that keys keep going to the saver
+        // window; placed below it.
+        SetWindowPos(window.get(), saver_, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        windows_.push_back(std::move(window));
+    }
+}

@@ -1,0 +1,38 @@
+// Black, topmost, cursorless windows over every monitor but the primary, for the length
+// of a full-screen run: a screen saver hides what is on every screen. Input on them ends
+// the saver exactly as input on the saver window does.
+#pragma once
+
+#include "host/win/scoped.h"
+
+#include <windows.h>
+
+#include <vector>
+
+constexpr const char* coverClassName = "VellutorCover";
+// Posted to the saver's thread when the monitors changed (one plugged in or out, a display
+// woken, a mode change): the loop that owns the covers then has them made anew.
+constexpr UINT monitorsChangedMessage = WM_APP + 2;
+
+class MonitorCovers {
+  public:
+    // Covers the monitors as they are now and hands their input to `saver`, which must
+    // outlive the covers. Without a second monitor, or on failure, nothing is covered.
+    MonitorCovers(HINSTANCE instance, HWND saver);
+    ~MonitorCovers() = default;
+    MonitorCovers(const MonitorCovers&) = delete;
+    MonitorCovers& operator=(const MonitorCovers&) = delete;
+
+    // Hides and destroys the covers at once (also done on destruction).
+    void close() { windows_.clear(); }
+    // Covers the monitors as they are now, in place of the earlier covers.
+    void refresh();
+    std::size_t count() const { return windows_.size(); }
+
+  private:
+    void cover();
+
+    HINSTANCE instance_;
+    HWND saver_;
+    std::vector<ScopedWindow> windows_;
+};
