@@ -1,8 +1,11 @@
 #include "pictures/win/picture_loader.h"
 
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
-#include "pictures/picture_file_check.h"
+#include "pictures/picture_validation.h"
+
 #include "pictures/fit_rect.h"
 
 namespace {
@@ -36,32 +39,49 @@ class SelectedBitmap {
     HGDIOBJ previous_;
 };
 
-// Reads the whole file into a fresh buffer; false for a file that is missing, empty, too
-// large or yields no bytes. `size` is the number of bytes actually delivered.
-bool readWholeFile(const char* path, ScopedVirtualMemory& buffer, DWORD& size) {
+// The bytes of one picture file, read once: every check and the decoder see these bytes
+// and no others, so a file rewritten meanwhile cannot slip past the checks.
+struct PictureBytes {
+    ScopedVirtualMemory buffer;
+    DWORD size = 0;
+    const unsigned char* data() const { return static_cast<const unsigned char*>(buffer.get()); }
+};
+
+// False for a file that is missing, no plain disk file (a device such as con.jpg, a
+// folder), empty or too large. `size` is the number of bytes actually delivered.
+bool readPictureOnce(const char* path, PictureBytes& bytes) {
+    if (isReservedDeviceName(path))
+        return false;
     ScopedHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
+    if (!file || GetFileType(file.get()) != FILE_TYPE_DISK)
         return false;
     LARGE_INTEGER fileSize{};
     if (!GetFileSizeEx(file.get(), &fileSize) || fileSize.QuadPart <= 0 ||
         fileSize.QuadPart > static_cast<LONGLONG>(maxPictureFileSize))
         return false;
     const DWORD expected = static_cast<DWORD>(fileSize.QuadPart);
-    buffer.reset(VirtualAlloc(nullptr, expected, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    if (!buffer)
+    bytes.buffer.reset(VirtualAlloc(nullptr, expected, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (!bytes.buffer)
         return false;
 
     // The file may shrink while it is read: keep what was delivered and stop there.
-    auto* bytes = static_cast<BYTE*>(buffer.get());
-    size = 0;
-    while (size < expected) {
+    auto* at = static_cast<BYTE*>(bytes.buffer.get());
+    bytes.size = 0;
+    while (bytes.size < expected) {
         DWORD got = 0;
-        if (!ReadFile(file.get(), bytes + size, expected - size, &got, nullptr) || got == 0)
+        if (!ReadFile(file.get(), at + bytes.size, expected - bytes.size, &got, nullptr) ||
+            got == 0)
             break;
-        size += got;
+        bytes.size += got;
     }
-    return size > 0;
+    return bytes.size > 0;
+}
+
+// The format the name's ending chose for the system picture decoder: "gif", else JPEG.
+PictureContent oleContentOf(const char* path) {
+    const size_t length = std::strlen(path);
+    return fromEnd(path, length, 1) == 'f' ? PictureContent::Gif : PictureContent::Jpeg;
 }
 
 // A memory stream that owns a copy of the bytes, positioned at its start.
@@ -75,76 +95,137 @@ bool makeStream(const void* bytes, DWORD size, ComPtr<IStream>& stream) {
     return SUCCEEDED(stream->Seek(start, STREAM_SEEK_SET, nullptr));
 }
 
-// The system's bitmap loader trusts the headers and reads past the end of a truncated
-// file, so the file's start is checked against its length first.
-bool bitmapFileLooksWhole(const char* path) {
-    ScopedHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER fileSize{};
-    if (!file || !GetFileSizeEx(file.get(), &fileSize) || fileSize.QuadPart <= 0 ||
-        fileSize.QuadPart > static_cast<LONGLONG>(maxPictureFileSize))
-        return false;
-    unsigned char head[bitmapFileHeadBytes] = {};
-    DWORD got = 0;
-    while (got < sizeof(head)) {
-        DWORD more = 0;
-        if (!ReadFile(file.get(), head + got, sizeof(head) - got, &more, nullptr) || more == 0)
-            break;
-        got += more;
-    }
-    return bitmapFileIsWhole(head, got, static_cast<std::uint64_t>(fileSize.QuadPart));
+// Decodes validated GIF or JPEG bytes through the system picture object.
+HBITMAP decodeOleBytes(ComPtr<IPicture>& owner, const unsigned char* data, DWORD size) {
+    ComPtr<IStream> stream;
+    if (!makeStream(data, size, stream))
+        return nullptr;
+    // Not in run mode: a picture made in run mode under Wine does not own its bitmap and
+    // would leak it on every release; on Windows the picture owns it either way.
+    ComPtr<IPicture> picture;
+    const HRESULT loaded = OleLoadPicture(stream.get(), 0, FALSE, IID_IPicture, picture.outVoid());
+    stream.reset();
+    if (FAILED(loaded) || !picture)
+        return nullptr;
+
+    // An icon or metafile in disguise has a handle that is no bitmap.
+    SHORT type = PICTYPE_NONE;
+    OLE_HANDLE handle = 0;
+    if (FAILED(picture->get_Type(&type)) || type != PICTYPE_BITMAP ||
+        FAILED(picture->get_Handle(&handle)) || handle == 0)
+        return nullptr;
+    owner = std::move(picture);
+    return reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
 }
 
-long loadBitmapFile(IDirectDrawSurface3* surface, const char* path, int width, int height,
-                    bool cutBackground) {
-    if (!bitmapFileLooksWhole(path))
-        return pictureFailed;
-    ScopedBitmap bitmap(static_cast<HBITMAP>(LoadImageA(nullptr, path, IMAGE_BITMAP, width, height,
-                                                        LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
+// A 32-bit top-down DIB header of the size.
+BITMAPINFO topDownInfo(LONG width, LONG height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
+// The decoded photo turned upright as its EXIF orientation says; none when that fails, in
+// which case the photo is shown as stored.
+HBITMAP orientedCopy(HBITMAP source, std::uint32_t orientation) {
+    BITMAP shape{};
+    if (GetObjectA(source, sizeof(shape), &shape) != sizeof(shape) || shape.bmWidth <= 0 ||
+        shape.bmHeight <= 0)
+        return nullptr;
+    const auto width = static_cast<std::uint32_t>(shape.bmWidth);
+    const auto height = static_cast<std::uint32_t>(shape.bmHeight);
+    const SIZE_T bytes = static_cast<SIZE_T>(width) * height * 4;
+    ScopedVirtualMemory stored(
+        VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    ScopedMemoryDC dc(CreateCompatibleDC(nullptr));
+    if (!stored || !dc)
+        return nullptr;
+    BITMAPINFO sourceInfo = topDownInfo(shape.bmWidth, shape.bmHeight);
+    if (GetDIBits(dc.get(), source, 0, height, stored.get(), &sourceInfo, DIB_RGB_COLORS) !=
+        static_cast<int>(height))
+        return nullptr;
+    std::uint32_t outWidth = 0, outHeight = 0;
+    orientedSize(orientation, width, height, outWidth, outHeight);
+    BITMAPINFO outInfo = topDownInfo(static_cast<LONG>(outWidth), static_cast<LONG>(outHeight));
+    void* bits = nullptr;
+    HBITMAP turned = CreateDIBSection(nullptr, &outInfo, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!turned || !bits) {
+        if (turned)
+            DeleteObject(turned);
+        return nullptr;
+    }
+    orientPixels(static_cast<const std::uint32_t*>(stored.get()), width, height, orientation,
+                 static_cast<std::uint32_t*>(bits));
+    GdiFlush();
+    return turned;
+}
+
+long drawOleBytes(IDirectDrawSurface3* surface, const PictureBytes& bytes,
+                  const PictureCheck& check, bool cutBackground) {
+    ComPtr<IPicture> owner;
+    HBITMAP bitmap = decodeOleBytes(owner, bytes.data(), bytes.size);
     if (!bitmap)
         return pictureFailed;
-    return fitBitmapToSurface(surface, bitmap.get(), 0, 0, 0, 0, cutBackground);
-}
-
-// Playing garbled records draws garbage and reports success, so the records are walked
-// first.
-bool metafileLooksWhole(HENHMETAFILE metafile) {
-    const UINT size = GetEnhMetaFileBits(metafile, 0, nullptr);
-    if (size == 0 || size > maxPictureFileSize)
-        return false;
-    ScopedVirtualMemory bits(VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    if (!bits)
-        return false;
-    auto* bytes = static_cast<unsigned char*>(bits.get());
-    const UINT got = GetEnhMetaFileBits(metafile, size, bytes);
-    return got == size && metafileIsWhole(bytes, got);
-}
-
-long playMetafile(IDirectDrawSurface3* surface, const char* path, bool enhanced, int width,
-                  int height) {
-    // Opened and checked before the surface's context is taken, which is held only to draw.
-    ScopedEnhMetaFile metafile;
-    if (enhanced) {
-        metafile.reset(GetEnhMetaFileA(path));
-        if (metafile && !metafileLooksWhole(metafile.get()))
-            metafile.reset();
+    if (check.orientation != 1) {
+        ScopedBitmap upright(orientedCopy(bitmap, check.orientation));
+        if (upright) {
+            owner.reset(); // the stored photo is no longer needed
+            return fitBitmapToSurface(surface, upright.get(), 0, 0, 0, 0, cutBackground);
+        }
     }
+    return fitBitmapToSurface(surface, bitmap, 0, 0, 0, 0, cutBackground);
+}
+
+// Scales the validated bitmap to the surface's size as the system's file loader would: a
+// DIB section of the same kind at W x H, filled by a halftoned stretch of the whole bitmap.
+long drawBitmapBytes(IDirectDrawSurface3* surface, const PictureBytes& bytes,
+                     const PictureCheck& check, int width, int height, bool cutBackground) {
+    PlainDib plain;
+    if (!makePlainDib(bytes.data(), bytes.size, check.dib, plain))
+        return pictureFailed;
+    std::vector<unsigned char> scaled = plain.info;
+    auto* scaledHeader = reinterpret_cast<BITMAPINFOHEADER*>(scaled.data());
+    scaledHeader->biWidth = width;
+    scaledHeader->biHeight = height;
+    scaledHeader->biCompression = BI_RGB; // a DIB section holds plain rows
+    const auto* source = reinterpret_cast<const BITMAPINFO*>(plain.info.data());
+
+    ScopedMemoryDC dc(CreateCompatibleDC(nullptr));
+    void* bits = nullptr;
+    ScopedBitmap section(CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(scaled.data()),
+                                          DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!dc || !section)
+        return pictureFailed;
+    {
+        ScopedSelect selected(dc.get(), section.get());
+        if (source->bmiHeader.biBitCount > 1)
+            SetStretchBltMode(dc.get(), HALFTONE);
+        const int drawn = StretchDIBits(
+            dc.get(), 0, 0, width, height, 0, 0, static_cast<int>(check.width),
+            static_cast<int>(check.height), plain.pixels, source, DIB_RGB_COLORS, SRCCOPY);
+        if (drawn == 0 || drawn == static_cast<int>(GDI_ERROR))
+            return pictureFailed;
+    }
+    return fitBitmapToSurface(surface, section.get(), 0, 0, 0, 0, cutBackground);
+}
+
+long playMetafileBytes(IDirectDrawSurface3* surface, const PictureBytes& bytes,
+                       const PictureCheck& check, int width, int height) {
+    // Made and checked before the surface's context is taken, which is held only to draw.
+    ScopedEnhMetaFile metafile(
+        SetEnhMetaFileBits(static_cast<UINT>(check.metafileBytes), bytes.data()));
     ScopedSurfaceDC dc(surface);
     if (!dc)
         return dc.result();
-    // Old-style metafiles are not shown.
     if (!metafile)
         return pictureFailed;
     const RECT whole{0, 0, width, height};
     return PlayEnhMetaFile(dc.get(), metafile.get(), &whole) ? 0 : pictureFailed;
-}
-
-long loadOleFile(IDirectDrawSurface3* surface, const char* path, bool cutBackground) {
-    ComPtr<IPicture> owner;
-    HBITMAP bitmap = loadOlePicture(owner, path);
-    if (!bitmap)
-        return pictureFailed;
-    return fitBitmapToSurface(surface, bitmap, 0, 0, 0, 0, cutBackground);
 }
 
 } // namespace
@@ -165,41 +246,45 @@ long loadPictureToSurface(IDirectDrawSurface3* surface, const char* path, bool c
     const int height = static_cast<int>(desc.dwHeight);
 
     const size_t length = std::strlen(path);
-    if (fromEnd(path, length, 1) == 'p')
-        return loadBitmapFile(surface, path, width, height, cutBackground);
-    if (fromEnd(path, length, 2) == 'm')
-        return playMetafile(surface, path, fromEnd(path, length, 3) == 'e', width, height);
-    return loadOleFile(surface, path, cutBackground);
+    PictureContent format = oleContentOf(path);
+    if (fromEnd(path, length, 1) == 'p') {
+        format = PictureContent::Bitmap;
+    } else if (fromEnd(path, length, 2) == 'm') {
+        // Old-style metafiles are not shown.
+        if (fromEnd(path, length, 3) != 'e') {
+            ScopedSurfaceDC dc(surface);
+            return dc ? pictureFailed : dc.result();
+        }
+        format = PictureContent::Metafile;
+    }
+
+    // The ending chose the format; a file whose content is another one is a broken picture.
+    PictureBytes bytes;
+    if (!readPictureOnce(path, bytes))
+        return pictureFailed;
+    const PictureCheck check = checkPicture(format, bytes.data(), bytes.size);
+    if (!check.valid)
+        return pictureFailed;
+    switch (format) {
+    case PictureContent::Bitmap:
+        return drawBitmapBytes(surface, bytes, check, width, height, cutBackground);
+    case PictureContent::Metafile:
+        return playMetafileBytes(surface, bytes, check, width, height);
+    case PictureContent::Gif:
+    case PictureContent::Jpeg:
+        break;
+    }
+    return drawOleBytes(surface, bytes, check, cutBackground);
 }
 
 HBITMAP loadOlePicture(ComPtr<IPicture>& owner, const char* path) {
     if (!path)
         return nullptr;
-    ComPtr<IStream> stream;
-    {
-        ScopedVirtualMemory buffer;
-        DWORD size = 0;
-        if (!readWholeFile(path, buffer, size) || !makeStream(buffer.get(), size, stream))
-            return nullptr;
-    }
-
-    // Not in run mode: a picture made in run mode under Wine does not own its bitmap and
-    // would leak it on every release; on Windows the picture owns it either way.
-    ComPtr<IPicture> picture;
-    const HRESULT loaded = OleLoadPicture(stream.get(), 0, FALSE, IID_IPicture, picture.outVoid());
-    stream.reset();
-    if (FAILED(loaded) || !picture)
+    PictureBytes bytes;
+    if (!readPictureOnce(path, bytes) ||
+        !checkPicture(oleContentOf(path), bytes.data(), bytes.size).valid)
         return nullptr;
-
-    // An icon or metafile in disguise has a handle that is no bitmap.
-    SHORT type = PICTYPE_NONE;
-    OLE_HANDLE handle = 0;
-    if (FAILED(picture->get_Type(&type)) || type != PICTYPE_BITMAP ||
-        FAILED(picture->get_Handle(&handle)) || handle == 0)
-        return nullptr;
-
-    owner = std::move(picture);
-    return reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
+    return decodeOleBytes(owner, bytes.data(), bytes.size);
 }
 
 long fitBitmapToSurface(IDirectDrawSurface3* surface, HBITMAP bitmap, int sourceX, int sourceY,
