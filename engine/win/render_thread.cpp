@@ -6,6 +6,7 @@
 #include "engine/surface_heap.h"
 #include "engine/win/drop_ripple.h"
 #include "engine/win/render_control.h"
+#include "engine/win/test_seams.h"
 #include "host/win/display.h"
 #include "host/win/host_state.h"
 #include "host/win/scoped.h"
@@ -202,6 +203,7 @@ DWORD WINAPI runRenderThread(void* parameter) {
     state.lastPictureSearchDone = &lastPictureSearchDone;
     ImagesFolderListing listing;
     auto loadPicture = [&listing](const char* fileName, bool cutBackground) -> std::int32_t {
+        faultIfSeamArmed("render-fault");
         return loadPictureToSurface(pictureSurface, listing.pathOf(fileName).c_str(),
                                     cutBackground);
     };

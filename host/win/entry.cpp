@@ -2,6 +2,7 @@
 // saver window and the message loop of the run mode.
 #include "host/command_line.h"
 #include "host/win/display.h"
+#include "host/win/fault_backstop.h"
 #include "host/win/host_state.h"
 #include "host/win/saver_window.h"
 #include "resources/resource_ids.h"
@@ -103,6 +104,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR argumen
 
     if (!loadSettings())
         return 0;
+    installFaultBackstop();
     if (!chooseTarget(line))
         return 0;
     if (!previousInstance && !registerSaverClass(instance))

@@ -231,6 +231,43 @@ def test_endings_at_random_moments_are_bounded_and_leave_sound_files(bench):
     random_endings(bench, 5, seed=int(time.time()))
 
 
+# --- a fault that the checks did not foresee ---------------------------------------------
+
+# The exit code of a saver ended by its fault backstop.
+FAULT_EXIT_CODE = 3
+
+
+@options(seams=["render-fault"], wine_debug="+ddraw", width=640, height=480)
+def test_a_fault_in_the_render_thread_restores_the_display_and_ends_quietly(bench):
+    # The test build faults in the render thread as it loads its first picture; under Wine a
+    # fault nobody catches starts the debugger and freezes the saver on screen.
+    name = "p0.bmp"
+    make_corpus.pictures.write(bench.unix_path(bench.images_dir + "\\" + name),
+                               make_corpus.solid((200, 50, 50), 320, 240))
+    bench.write_settings(settings_bytes(folder=bench.images_dir, video_mode=2,
+                                        remember_picture=1, drop_period=15))
+    bench.delete_file(bench.install_dir + "\\vellutor.fsl")
+    saver = bench.start_scr("/s")
+    try:
+        code = saver.wait(30)
+    except AssertionError:
+        raise AssertionError("expected the faulting saver to end by itself within 30 s; it "
+                             "is still running (frozen)")
+    expect(code, FAULT_EXIT_CODE, "exit code of the saver ended by its backstop")
+    fsl = bench.read_fsl()
+    expect(fsl_is_sound(fsl, [name]), True, "\"vellutor.fsl\" holding the picture or nothing, "
+           "and one NUL; saw %r" % fsl)
+    with open(saver.err_path, "rb") as f:
+        trace = f.read().decode("latin-1")
+    changed = trace.rfind("SetDisplayMode")
+    restored = trace.rfind("RestoreDisplayMode")
+    expect(changed >= 0 and restored > changed, True,
+           "RestoreDisplayMode after SetDisplayMode (set at %d, restored at %d)"
+           % (changed, restored))
+    expect("winedbg" in trace.lower(), False, "no debugger started for the fault")
+    bench.wait_no_window(cls=SAVER_CLASS, timeout=10)
+
+
 # --- simultaneous starts ------------------------------------------------------------------
 
 def simultaneous_starts(bench, count=10):
