@@ -93,6 +93,30 @@ class ImagesFolderListing : public FolderListing {
     WIN32_FIND_DATAA entry_ = {};
 };
 
+// The walk's advance with its file-system call detached: on a slow share or a huge folder
+// the next entry can take seconds. A stop asked for meanwhile ends the walk as if the folder
+// had ended. Opening stays attached: it changes the process's current directory, which the
+// ending relies on.
+class DetachedListing : public FolderListing {
+  public:
+    explicit DetachedListing(FolderListing& inner) : inner_(inner) {}
+    bool isOpen() const override { return inner_.isOpen(); }
+    bool open() override { return inner_.open(); }
+    bool advance() override {
+        renderDetach();
+        const bool advanced = inner_.advance();
+        return renderAttach() && advanced;
+    }
+    const char* name() const override { return inner_.name(); }
+    void close() override { inner_.close(); }
+
+  private:
+    FolderListing& inner_;
+};
+
+// The render thread reads and decodes each picture detached.
+constexpr DecodeFence renderDecodeFence{renderDetach, renderAttach};
+
 // A locked DirectDraw surface, unlocked on every way out.
 class SurfaceLock {
   public:
@@ -202,10 +226,11 @@ DWORD WINAPI runRenderThread(void* parameter) {
     state.lastPictureName = lastPictureName;
     state.lastPictureSearchDone = &lastPictureSearchDone;
     ImagesFolderListing listing;
+    DetachedListing walk(listing);
     auto loadPicture = [&listing](const char* fileName, bool cutBackground) -> std::int32_t {
         faultIfSeamArmed("render-fault");
-        return loadPictureToSurface(pictureSurface, listing.pathOf(fileName).c_str(),
-                                    cutBackground);
+        return loadPictureToSurface(pictureSurface, listing.pathOf(fileName).c_str(), cutBackground,
+                                    renderDecodeFence);
     };
 
     DropRipple ripple(renderHeap, width, height);
@@ -218,7 +243,7 @@ DWORD WINAPI runRenderThread(void* parameter) {
             ripple.prepareRipple();
             continue;
         }
-        if (state.pictureStep == 0 && startCycle(state, listing, settings, loadPicture))
+        if (state.pictureStep == 0 && startCycle(state, walk, settings, loadPicture))
             std::memset(revealCells.get(), 0, static_cast<size_t>(width) * height);
 
         StepAction action = stepActionFor(state.pictureStep, settings.dropPeriod);

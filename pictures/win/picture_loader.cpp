@@ -165,29 +165,36 @@ HBITMAP orientedCopy(HBITMAP source, std::uint32_t orientation) {
     return turned;
 }
 
-long drawOleBytes(IDirectDrawSurface3* surface, const PictureBytes& bytes,
-                  const PictureCheck& check, bool cutBackground) {
+// A decoded picture waiting to be drawn: a bitmap (owned by the picture object or by
+// `scaled`/`upright`) or a metafile.
+struct Decoded {
     ComPtr<IPicture> owner;
-    HBITMAP bitmap = decodeOleBytes(owner, bytes.data(), bytes.size);
-    if (!bitmap)
-        return pictureFailed;
+    ScopedBitmap ownBitmap;
+    HBITMAP bitmap = nullptr;
+    ScopedEnhMetaFile metafile;
+};
+
+bool decodeOle(const PictureBytes& bytes, const PictureCheck& check, Decoded& out) {
+    out.bitmap = decodeOleBytes(out.owner, bytes.data(), bytes.size);
+    if (!out.bitmap)
+        return false;
     if (check.orientation != 1) {
-        ScopedBitmap upright(orientedCopy(bitmap, check.orientation));
-        if (upright) {
-            owner.reset(); // the stored photo is no longer needed
-            return fitBitmapToSurface(surface, upright.get(), 0, 0, 0, 0, cutBackground);
+        out.ownBitmap.reset(orientedCopy(out.bitmap, check.orientation));
+        if (out.ownBitmap) {
+            out.owner.reset(); // the photo as stored is no longer needed
+            out.bitmap = out.ownBitmap.get();
         }
     }
-    return fitBitmapToSurface(surface, bitmap, 0, 0, 0, 0, cutBackground);
+    return true;
 }
 
 // Scales the validated bitmap to the surface's size as the system's file loader would: a
 // DIB section of the same kind at W x H, filled by a halftoned stretch of the whole bitmap.
-long drawBitmapBytes(IDirectDrawSurface3* surface, const PictureBytes& bytes,
-                     const PictureCheck& check, int width, int height, bool cutBackground) {
+bool decodeBitmap(const PictureBytes& bytes, const PictureCheck& check, int width, int height,
+                  Decoded& out) {
     PlainDib plain;
     if (!makePlainDib(bytes.data(), bytes.size, check.dib, plain))
-        return pictureFailed;
+        return false;
     std::vector<unsigned char> scaled = plain.info;
     auto* scaledHeader = reinterpret_cast<BITMAPINFOHEADER*>(scaled.data());
     scaledHeader->biWidth = width;
@@ -197,40 +204,79 @@ long drawBitmapBytes(IDirectDrawSurface3* surface, const PictureBytes& bytes,
 
     ScopedMemoryDC dc(CreateCompatibleDC(nullptr));
     void* bits = nullptr;
-    ScopedBitmap section(CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(scaled.data()),
-                                          DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!dc || !section)
-        return pictureFailed;
-    {
-        ScopedSelect selected(dc.get(), section.get());
-        if (source->bmiHeader.biBitCount > 1)
-            SetStretchBltMode(dc.get(), HALFTONE);
-        const int drawn = StretchDIBits(
-            dc.get(), 0, 0, width, height, 0, 0, static_cast<int>(check.width),
-            static_cast<int>(check.height), plain.pixels, source, DIB_RGB_COLORS, SRCCOPY);
-        if (drawn == 0 || drawn == static_cast<int>(GDI_ERROR))
-            return pictureFailed;
-    }
-    return fitBitmapToSurface(surface, section.get(), 0, 0, 0, 0, cutBackground);
+    out.ownBitmap.reset(CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(scaled.data()),
+                                         DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!dc || !out.ownBitmap)
+        return false;
+    ScopedSelect selected(dc.get(), out.ownBitmap.get());
+    if (source->bmiHeader.biBitCount > 1)
+        SetStretchBltMode(dc.get(), HALFTONE);
+    const int drawn = StretchDIBits(dc.get(), 0, 0, width, height, 0, 0,
+                                    static_cast<int>(check.width), static_cast<int>(check.height),
+                                    plain.pixels, source, DIB_RGB_COLORS, SRCCOPY);
+    if (drawn == 0 || drawn == static_cast<int>(GDI_ERROR))
+        return false;
+    out.bitmap = out.ownBitmap.get();
+    return true;
 }
 
-long playMetafileBytes(IDirectDrawSurface3* surface, const PictureBytes& bytes,
-                       const PictureCheck& check, int width, int height) {
-    // Made and checked before the surface's context is taken, which is held only to draw.
-    ScopedEnhMetaFile metafile(
-        SetEnhMetaFileBits(static_cast<UINT>(check.metafileBytes), bytes.data()));
+bool decode(PictureContent format, const PictureBytes& bytes, const PictureCheck& check, int width,
+            int height, Decoded& out) {
+    switch (format) {
+    case PictureContent::Bitmap:
+        return decodeBitmap(bytes, check, width, height, out);
+    case PictureContent::Metafile:
+        out.metafile.reset(
+            SetEnhMetaFileBits(static_cast<UINT>(check.metafileBytes), bytes.data()));
+        return static_cast<bool>(out.metafile);
+    case PictureContent::Gif:
+    case PictureContent::Jpeg:
+        break;
+    }
+    return decodeOle(bytes, check, out);
+}
+
+long playMetafile(IDirectDrawSurface3* surface, HENHMETAFILE metafile, int width, int height) {
     ScopedSurfaceDC dc(surface);
     if (!dc)
         return dc.result();
-    if (!metafile)
-        return pictureFailed;
     const RECT whole{0, 0, width, height};
-    return PlayEnhMetaFile(dc.get(), metafile.get(), &whole) ? 0 : pictureFailed;
+    return PlayEnhMetaFile(dc.get(), metafile, &whole) ? 0 : pictureFailed;
 }
+
+void noDetach() {}
+bool noAttach() {
+    return true;
+}
+
+// Detached for its lifetime unless attached earlier; attaching again on every way out.
+class DetachedStretch {
+  public:
+    explicit DetachedStretch(const DecodeFence& fence) : fence_(fence) { fence_.detach(); }
+    ~DetachedStretch() {
+        if (!attached_)
+            fence_.attach();
+    }
+    DetachedStretch(const DetachedStretch&) = delete;
+    DetachedStretch& operator=(const DetachedStretch&) = delete;
+    bool attach() {
+        attached_ = true;
+        return fence_.attach();
+    }
+
+  private:
+    const DecodeFence& fence_;
+    bool attached_ = false;
+};
 
 } // namespace
 
 long loadPictureToSurface(IDirectDrawSurface3* surface, const char* path, bool cutBackground) {
+    return loadPictureToSurface(surface, path, cutBackground, DecodeFence{noDetach, noAttach});
+}
+
+long loadPictureToSurface(IDirectDrawSurface3* surface, const char* path, bool cutBackground,
+                          const DecodeFence& fence) {
     if (!surface)
         return E_FAIL;
     if (!path)
@@ -258,23 +304,23 @@ long loadPictureToSurface(IDirectDrawSurface3* surface, const char* path, bool c
         format = PictureContent::Metafile;
     }
 
-    // The ending chose the format; a file whose content is another one is a broken picture.
-    PictureBytes bytes;
-    if (!readPictureOnce(path, bytes))
-        return pictureFailed;
-    const PictureCheck check = checkPicture(format, bytes.data(), bytes.size);
-    if (!check.valid)
-        return pictureFailed;
-    switch (format) {
-    case PictureContent::Bitmap:
-        return drawBitmapBytes(surface, bytes, check, width, height, cutBackground);
-    case PictureContent::Metafile:
-        return playMetafileBytes(surface, bytes, check, width, height);
-    case PictureContent::Gif:
-    case PictureContent::Jpeg:
-        break;
+    Decoded decoded;
+    {
+        // Reading, checking and decoding touch no surface.
+        DetachedStretch detached(fence);
+        // The ending chose the format; a file whose content is another one is broken.
+        PictureBytes bytes;
+        if (!readPictureOnce(path, bytes))
+            return pictureFailed;
+        const PictureCheck check = checkPicture(format, bytes.data(), bytes.size);
+        if (!check.valid || !decode(format, bytes, check, width, height, decoded))
+            return pictureFailed;
+        if (!detached.attach())
+            return pictureFailed; // the thread is asked to end: the surface stays as it is
     }
-    return drawOleBytes(surface, bytes, check, cutBackground);
+    if (decoded.metafile)
+        return playMetafile(surface, decoded.metafile.get(), width, height);
+    return fitBitmapToSurface(surface, decoded.bitmap, 0, 0, 0, 0, cutBackground);
 }
 
 HBITMAP loadOlePicture(ComPtr<IPicture>& owner, const char* path) {

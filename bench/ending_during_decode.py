@@ -1,0 +1,110 @@
+#!/usr/bin/env python3
+"""Key-to-exit of the real saver under Wine while its render thread decodes a 6000 x 4000
+JPEG: the ending must not wait for the decoder, and nothing may be lost on the way.
+
+    python3 bench/ending_during_decode.py [--runs N] [--seed N] [--json FILE]
+
+Each run starts /s over a folder holding only the big JPEG, presses a key at a random moment
+inside the first decode (its length is measured first, in-process, by probe_picture_fit_time)
+and times the key to the end of the process. Every run checks what the ending must leave:
+exit code 0, "vellutor.fsl" of one name and its NUL, "Vellutor.bmp" written (the wallpaper
+generator is on) and, on the runs that change the display mode, RestoreDisplayMode after
+SetDisplayMode in DirectDraw's trace. Prints the median and worst key-to-exit.
+Needs the Windows build (VELLUTOR_BUILD, default build/windows) with the probes."""
+
+import argparse
+import json
+import os
+import random
+import statistics
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "wine"))
+sys.path.insert(0, HERE)
+from end_to_end import FIT_TIME, probe_lines, write_big_jpeg  # noqa: E402
+from winebench import SAVER_CLASS, Bench, settings_bytes  # noqa: E402
+
+BOUND_S = 0.300
+
+
+def decode_seconds(bench, path):
+    for fields in probe_lines(bench, FIT_TIME, path, 3):
+        if fields[0] == "decode":
+            return float(fields[1])
+    raise AssertionError("probe_picture_fit_time gave no decode time")
+
+
+def one_ending(bench, run, delay, mode):
+    bench.write_settings(settings_bytes(folder=bench.images_dir, video_mode=mode,
+                                        remember_picture=1, wallpaper_generator=1,
+                                        drop_period=15))
+    wallpaper = bench.windows_dir + "\\Vellutor.bmp"
+    bench.delete_file(bench.install_dir + "\\vellutor.fsl")
+    bench.delete_file(wallpaper)
+    saver = bench.start_scr("/s")
+    bench.wait_window(cls=SAVER_CLASS, timeout=30, proc=saver)
+    time.sleep(delay)
+    keyed = time.monotonic()
+    bench.key("Escape")
+    code = saver.wait(30)
+    took = time.monotonic() - keyed
+    problems = []
+    if code != 0:
+        problems.append("exit code %r" % code)
+    fsl = bench.read_fsl()
+    if fsl not in (b"\0", b"big.jpg\0"):
+        problems.append("vellutor.fsl %r" % fsl)
+    if not bench.file_exists(wallpaper):
+        problems.append("no Vellutor.bmp")
+    if mode:
+        with open(saver.err_path, "rb") as f:
+            trace = f.read().decode("latin-1")
+        if trace.rfind("RestoreDisplayMode") < trace.rfind("SetDisplayMode") or \
+                "SetDisplayMode" not in trace:
+            problems.append("display mode not restored")
+    bench.wait_no_window(cls=SAVER_CLASS, timeout=10)
+    return took, problems
+
+
+def measure(args):
+    rng = random.Random(args.seed)
+    with Bench("ending-during-decode", wine_debug="+ddraw") as bench:
+        big = os.path.join(bench.unix_path(bench.images_dir), "big.jpg")
+        write_big_jpeg(big)
+        decode = decode_seconds(bench, bench.images_dir + "\\big.jpg")
+        times, failures = [], []
+        for run in range(args.runs):
+            # Inside the first decode, which starts as the window comes up.
+            delay = rng.uniform(0.05, max(0.1, 0.8 * decode))
+            mode = 2 if run % 2 else 0
+            took, problems = one_ending(bench, run, delay, mode)
+            times.append(took)
+            if problems:
+                failures.append({"run": run, "delay": delay, "problems": problems})
+            print("run %2d: key after %.0f ms, mode %d: exit %.0f ms %s"
+                  % (run, 1000 * delay, mode, 1000 * took, "; ".join(problems)), flush=True)
+    return {"decode_s": decode, "key_to_exit_s": times, "failures": failures}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--runs", type=int, default=50)
+    parser.add_argument("--seed", type=int, default=int(time.time()))
+    parser.add_argument("--json")
+    args = parser.parse_args()
+    figures = measure(args)
+    times = figures["key_to_exit_s"]
+    print("decode of 6000 x 4000 JPEG: %.0f ms" % (1000 * figures["decode_s"]))
+    print("key to exit over %d endings: median %.0f ms, worst %.0f ms (bound %.0f ms)"
+          % (len(times), 1000 * statistics.median(times), 1000 * max(times), 1000 * BOUND_S))
+    print("endings that lost something: %d" % len(figures["failures"]))
+    if args.json:
+        with open(args.json, "w") as f:
+            json.dump(figures, f, indent=1)
+    return 0 if max(times) <= BOUND_S and not figures["failures"] else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
