@@ -166,6 +166,87 @@ def test_hostile_pictures_leave_the_good_ones_showing_and_memory_flat(bench):
     run_hostile(bench, passes=2)
 
 
+# --- a picture rewritten while the saver runs -------------------------------------------
+
+def rewriter(folder, stop, seed, counts):
+    """Another process's writes: one picture of each format rewritten whole, cut short,
+    filled with noise or given a lying header, again and again, until `stop` is set."""
+    rng = random.Random(seed)
+    grey = make_corpus.solid((128, 128, 128), 96, 64)
+    whole = {"bmp": make_corpus.pictures.bmp_bytes(grey),
+             "emf": make_corpus.pictures.emf_bytes(grey),
+             "jpg": make_corpus.grey_jpeg(96, 64),
+             "gif": make_corpus.gif_declaring(96, 64)}
+    lying = {"bmp": make_corpus.absurd_bmp(30000, 30000),
+             "emf": make_corpus.emf_with([(37, make_corpus.words(9999))]),
+             "jpg": make_corpus.jpeg_declaring(65500, 65500),
+             "gif": make_corpus.gif_declaring(65535, 65535)}
+    while not stop.is_set():
+        ending = rng.choice(sorted(whole))
+        path = os.path.join(folder, "rewritten." + ending)
+        action = rng.randrange(4)
+        data = whole[ending]
+        if action == 1:
+            data = data[:rng.randrange(len(data))]
+        elif action == 2:
+            data = make_corpus.noise(rng.randrange(1, 8192), rng.randrange(1 << 30))
+        elif action == 3:
+            data = lying[ending]
+        try:
+            with open(path, "wb") as f:
+                # Written in pieces, so that a reader may find it at any length.
+                for at in range(0, len(data), 512):
+                    f.write(data[at:at + 512])
+                    f.flush()
+        except OSError:
+            pass
+        counts["rewrites"] = counts.get("rewrites", 0) + 1
+        time.sleep(rng.uniform(0.0, 0.02))
+
+
+def rewritten_while_running(bench, seconds, seed=None):
+    """Runs /s over the good pictures and one picture of each format that another process
+    rewrites and truncates in a loop for `seconds`: every good picture keeps showing, the
+    saver never dies or hangs, and a key ends it within the bound."""
+    import threading
+    folder = bench.unix_path(bench.images_dir)
+    for name, colour in make_corpus.GOOD:
+        make_corpus.pictures.write(os.path.join(folder, name), make_corpus.solid(colour))
+    bench.write_settings(settings_bytes(folder=bench.images_dir, **SHOW_EVERYTHING))
+    stop, counts = threading.Event(), {}
+    writer = threading.Thread(target=rewriter, args=(folder, stop, seed, counts), daemon=True)
+    saver = bench.start_scr("/s")
+    bench.wait_window(cls=SAVER_CLASS, timeout=30, proc=saver)
+    writer.start()
+    started, passes = time.monotonic(), 0
+    try:
+        while time.monotonic() - started < seconds:
+            watch_good_pictures(bench, saver, 1, 60)
+            passes += 1
+    finally:
+        stop.set()
+        writer.join(10)
+    keyed = time.monotonic()
+    bench.key("Escape")
+    try:
+        code = saver.wait(END_BOUND_S)
+    except AssertionError:
+        raise AssertionError("expected an end within %.0f s of the key after %d rewrites"
+                             % (END_BOUND_S, counts.get("rewrites", 0)))
+    took = time.monotonic() - keyed
+    expect(code, 0, "exit code after a key")
+    expect(fsl_is_sound(bench.read_fsl(), [n for n, _ in make_corpus.GOOD] +
+                        ["rewritten." + e for e in ("bmp", "emf", "jpg", "gif")]), True,
+           "a sound \"vellutor.fsl\"")
+    return {"seconds": round(time.monotonic() - started, 1), "passes": passes,
+            "rewrites": counts.get("rewrites", 0), "end_s": round(took, 3)}
+
+
+@options(width=640, height=480)
+def test_a_picture_rewritten_and_cut_while_the_saver_runs_harms_nothing(bench):
+    rewritten_while_running(bench, 15, seed=int(time.time()))
+
+
 # --- ending at random moments ------------------------------------------------------------
 
 def fsl_is_sound(data, names):
