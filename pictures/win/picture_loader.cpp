@@ -174,7 +174,43 @@ struct Decoded {
     ScopedEnhMetaFile metafile;
 };
 
-bool decodeOle(const PictureBytes& bytes, const PictureCheck& check, Decoded& out) {
+// The photo cropped and scaled to the surface's size exactly as the fit would draw it, in
+// memory: the slow stretch of a big photo then happens while the thread is detached, and
+// the fit itself is a copy. None when that fails; the fit then does all of it.
+HBITMAP fittedCopy(HBITMAP source, int width, int height, bool cutBackground) {
+    BITMAP shape{};
+    if (GetObjectA(source, sizeof(shape), &shape) != sizeof(shape))
+        return nullptr;
+    const SourceRect from = fitSourceRect(shape.bmWidth, shape.bmHeight, width, height, 0, 0);
+    if (from.empty())
+        return nullptr;
+    ScopedMemoryDC sourceDC(CreateCompatibleDC(nullptr));
+    ScopedMemoryDC targetDC(CreateCompatibleDC(nullptr));
+    BITMAPINFO info = topDownInfo(width, height);
+    void* bits = nullptr;
+    ScopedBitmap fitted(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!sourceDC || !targetDC || !fitted)
+        return nullptr;
+    {
+        SelectedBitmap sourceSelected(sourceDC.get(), source);
+        ScopedSelect targetSelected(targetDC.get(), fitted.get());
+        if (!sourceSelected.ok())
+            return nullptr;
+        if (cutBackground) {
+            SetStretchBltMode(targetDC.get(), COLORONCOLOR);
+        } else {
+            SetStretchBltMode(targetDC.get(), HALFTONE);
+            SetBrushOrgEx(targetDC.get(), 0, 0, nullptr);
+        }
+        if (!StretchBlt(targetDC.get(), 0, 0, width, height, sourceDC.get(), from.x, from.y,
+                        from.width, from.height, SRCCOPY))
+            return nullptr;
+    }
+    return fitted.release();
+}
+
+bool decodeOle(const PictureBytes& bytes, const PictureCheck& check, int width, int height,
+               bool cutBackground, Decoded& out) {
     out.bitmap = decodeOleBytes(out.owner, bytes.data(), bytes.size);
     if (!out.bitmap)
         return false;
@@ -184,6 +220,12 @@ bool decodeOle(const PictureBytes& bytes, const PictureCheck& check, Decoded& ou
             out.owner.reset(); // the photo as stored is no longer needed
             out.bitmap = out.ownBitmap.get();
         }
+    }
+    ScopedBitmap fitted(fittedCopy(out.bitmap, width, height, cutBackground));
+    if (fitted) {
+        out.owner.reset();
+        out.ownBitmap = std::move(fitted);
+        out.bitmap = out.ownBitmap.get();
     }
     return true;
 }
@@ -221,7 +263,7 @@ bool decodeBitmap(const PictureBytes& bytes, const PictureCheck& check, int widt
 }
 
 bool decode(PictureContent format, const PictureBytes& bytes, const PictureCheck& check, int width,
-            int height, Decoded& out) {
+            int height, bool cutBackground, Decoded& out) {
     switch (format) {
     case PictureContent::Bitmap:
         return decodeBitmap(bytes, check, width, height, out);
@@ -233,7 +275,7 @@ bool decode(PictureContent format, const PictureBytes& bytes, const PictureCheck
     case PictureContent::Jpeg:
         break;
     }
-    return decodeOle(bytes, check, out);
+    return decodeOle(bytes, check, width, height, cutBackground, out);
 }
 
 long playMetafile(IDirectDrawSurface3* surface, HENHMETAFILE metafile, int width, int height) {
@@ -313,7 +355,7 @@ long loadPictureToSurface(IDirectDrawSurface3* surface, const char* path, bool c
         if (!readPictureOnce(path, bytes))
             return pictureFailed;
         const PictureCheck check = checkPicture(format, bytes.data(), bytes.size);
-        if (!check.valid || !decode(format, bytes, check, width, height, decoded))
+        if (!check.valid || !decode(format, bytes, check, width, height, cutBackground, decoded))
             return pictureFailed;
         if (!detached.attach())
             return pictureFailed; // the thread is asked to end: the surface stays as it is
