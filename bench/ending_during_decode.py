@@ -13,6 +13,8 @@ RestoreDisplayMode after SetDisplayMode in DirectDraw's trace. The --runs ending
 desktop's mode and are judged against the bound; --mode-runs more change the mode and are
 reported beside them: putting a mode back costs Wine 200 to 400 ms whatever the render
 thread is doing (measured the same way with the key 3 s in, long after the decode).
+--yardstick-runs more end the same way over a folder of one 640 x 480 BMP instead, so the
+ending's own cost on the machine as loaded at the time stands beside the figure.
 Prints the median and worst key-to-exit.
 Needs the Windows build (VELLUTOR_BUILD, default build/windows) with the probes."""
 
@@ -28,6 +30,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "wine"))
 sys.path.insert(0, HERE)
 from end_to_end import FIT_TIME, probe_lines, write_big_jpeg  # noqa: E402
+import pictures  # noqa: E402
 from winebench import SAVER_CLASS, Bench, settings_bytes  # noqa: E402
 
 BOUND_S = 0.300
@@ -58,7 +61,7 @@ def one_ending(bench, delay, mode, wallpaper_on):
     if code != 0:
         problems.append("exit code %r" % code)
     fsl = bench.read_fsl()
-    if fsl not in (b"\0", b"big.jpg\0"):
+    if fsl not in (b"\0", b"big.jpg\0", b"big.jpg.bmp\0"):
         problems.append("vellutor.fsl %r" % fsl)
     if wallpaper_on and not bench.file_exists(wallpaper):
         problems.append("no Vellutor.bmp")
@@ -90,14 +93,25 @@ def measure(args):
             print("run %2d: key after %.0f ms, mode %d, wallpaper %d: exit %.0f ms %s"
                   % (run, 1000 * delay, mode, run % 2, 1000 * took, "; ".join(problems)),
                   flush=True)
+        yardstick = []
+        if args.yardstick_runs:
+            os.remove(big)
+            pictures.write_bmp(os.path.join(bench.unix_path(bench.images_dir), "big.jpg.bmp"),
+                               pictures.Picture(640, 480, pictures.RED))
+            for run in range(args.yardstick_runs):
+                took, _ = one_ending(bench, rng.uniform(0.05, max(0.1, 0.8 * decode)), 0,
+                                     run % 2)
+                yardstick.append(took)
+                print("yardstick %2d: exit %.0f ms" % (run, 1000 * took), flush=True)
     return {"decode_s": decode, "key_to_exit_s": times, "mode_change_key_to_exit_s": mode_times,
-            "failures": failures}
+            "yardstick_key_to_exit_s": yardstick, "failures": failures}
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--runs", type=int, default=50)
     parser.add_argument("--mode-runs", type=int, default=10)
+    parser.add_argument("--yardstick-runs", type=int, default=20)
     parser.add_argument("--seed", type=int, default=int(time.time()))
     parser.add_argument("--json")
     args = parser.parse_args()
@@ -110,6 +124,10 @@ def main():
     if moded:
         print("key to exit over %d endings with a display mode to put back: median %.0f ms, "
               "worst %.0f ms" % (len(moded), 1000 * statistics.median(moded), 1000 * max(moded)))
+    small = figures["yardstick_key_to_exit_s"]
+    if small:
+        print("yardstick, key to exit over %d endings showing a 640 x 480 BMP: median %.0f ms, "
+              "worst %.0f ms" % (len(small), 1000 * statistics.median(small), 1000 * max(small)))
     print("endings that lost something: %d" % len(figures["failures"]))
     if args.json:
         with open(args.json, "w") as f:

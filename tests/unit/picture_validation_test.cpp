@@ -624,3 +624,47 @@ TEST(DeviceNames, ReservedNamesAreRecognisedWithAnyEnding) {
         EXPECT_FALSE(isReservedDeviceName(name)) << name;
     EXPECT_FALSE(isReservedDeviceName(nullptr));
 }
+
+TEST(PlainDib, OldCoreHeadersAndBitFieldsBecomeTheCommonHeader) {
+    // 12-byte header, 4 bits, three-byte colours; 3 x 1 pixels.
+    Bytes core(14 + 12 + 16 * 3 + 4, 0);
+    core[0] = 'B';
+    core[1] = 'M';
+    put32(core, 10, 14 + 12 + 16 * 3);
+    put32(core, 14, 12);
+    put16(core, 18, 3);
+    put16(core, 20, 1);
+    put16(core, 22, 1);
+    put16(core, 24, 4);
+    core[26 + 3] = 0xAA; // blue, green, red of entry 1
+    core[26 + 4] = 0xBB;
+    core[26 + 5] = 0xCC;
+    const PictureCheck check = checkBitmapFile(core.data(), core.size());
+    ASSERT_TRUE(check.valid);
+    PlainDib dib;
+    ASSERT_TRUE(makePlainDib(core.data(), core.size(), check.dib, dib));
+    ASSERT_EQ(dib.info.size(), 40u + 16 * 4);
+    EXPECT_EQ(dib.info[0], 40) << "common header";
+    EXPECT_EQ(dib.info[14], 4) << "bit count kept";
+    const unsigned char entry1[4] = {0xAA, 0xBB, 0xCC, 0};
+    EXPECT_EQ(0, std::memcmp(&dib.info[44], entry1, 4)) << "three-byte colour widened";
+
+    // A 124-byte header keeps its masks inside it; the system gets them after 40 bytes.
+    const Bytes v5 = bmpFile({4, 2, 16, 3, 0, 0, 124});
+    const PictureCheck masked = checkBitmapFile(v5.data(), v5.size());
+    ASSERT_TRUE(masked.valid);
+    ASSERT_TRUE(makePlainDib(v5.data(), v5.size(), masked.dib, dib));
+    ASSERT_EQ(dib.info.size(), 40u + 12);
+    EXPECT_EQ(dib.info[16], 3) << "bit fields";
+    EXPECT_EQ(dib.info[40] | dib.info[41] << 8, 0x7C00);
+    EXPECT_EQ(dib.info[48] | dib.info[49] << 8, 0x001F);
+}
+
+TEST(PictureContent, CheckedJpegCarriesItsOrientationAndSize) {
+    const Bytes b = jpegFile({40, 30, exif(false, 3, 6)});
+    const PictureCheck check = checkPicture(PictureContent::Jpeg, b.data(), b.size());
+    ASSERT_TRUE(check.valid);
+    EXPECT_EQ(check.orientation, 6u);
+    EXPECT_EQ(check.width, 40u) << "the stored size; the loader turns it";
+    EXPECT_EQ(check.height, 30u);
+}
