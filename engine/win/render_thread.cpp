@@ -245,6 +245,10 @@ DWORD WINAPI runRenderThread(void* parameter) {
         }
         if (state.pictureStep == 0 && startCycle(state, walk, settings, loadPicture))
             std::memset(revealCells.get(), 0, static_cast<size_t>(width) * height);
+        // A hold or stop that came while the walk or a decode was detached is answered here,
+        // before any surface is touched.
+        if (!renderCheckpoint())
+            break;
 
         StepAction action = stepActionFor(state.pictureStep, settings.dropPeriod);
         switch (action) {
