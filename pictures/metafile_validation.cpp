@@ -72,6 +72,7 @@ constexpr std::uint32_t textOptionsPdy = 0x2000;
 constexpr std::uint32_t smallTextNoRect = 0x0100;
 constexpr std::uint32_t smallTextEightBit = 0x0200;
 constexpr std::uint32_t dibPaletteIndices = 1;
+constexpr std::uint32_t gradientTriangles = 2;
 
 // One record's bytes and the header's handle count.
 class RecordCheck {
@@ -154,6 +155,21 @@ class RecordCheck {
             return true;
         const std::uint64_t dxItems = options & textOptionsPdy ? 2ull * chars : chars;
         return items(offString, chars, charBytes) && (offDx == 0 || items(offDx, dxItems, 4));
+    }
+    // Gradient vertices, then rectangles (two indices) or triangles (three), every index
+    // naming a vertex.
+    bool gradient() const {
+        if (!atLeast(36))
+            return false;
+        const std::uint64_t vertices = get(24), shapes = get(28);
+        const std::uint64_t corners = get(32) == gradientTriangles ? 3 : 2;
+        const std::uint64_t shapesAt = 36 + vertices * 16;
+        if (!items(36, vertices, 16) || !items(shapesAt, shapes, corners * 4))
+            return false;
+        for (std::uint64_t i = 0; i < shapes * corners; ++i)
+            if (get(shapesAt + i * 4) >= vertices)
+                return false;
+        return true;
     }
     bool smallText() const {
         if (!atLeast(36))
@@ -252,12 +268,15 @@ bool recordContentFits(std::uint32_t type, const RecordCheck& c) {
         return c.text(2);
     case smallTextOut:
         return c.smallText();
-    case polyTextOutA:
-    case polyTextOutW:
+    case gradientFill:
+        return c.gradient();
     case setIcmProfileA:
     case setIcmProfileW:
-    case gradientFill:
+        return c.atLeast(20) && c.items(20, static_cast<std::uint64_t>(c.get(12)) + c.get(16), 1);
     case colorCorrectPalette:
+        return c.atLeast(24) && c.usedObject(8);
+    case polyTextOutA:
+    case polyTextOutW:
         // Rare records whose contents are not checked are not played at all.
         return false;
     default:

@@ -609,6 +609,7 @@ TEST(MetafileCheck, BitmapRecordsCarryWholeBitmaps) {
 }
 
 TEST(MetafileCheck, UncheckedRareRecordsAreRefused) {
+    // PolyTextOut: Windows itself no longer plays it.
     Bytes b = metafile();
     addRecord(b, 97, Bytes(64, 0)); // PolyTextOutW
     finish(b);
@@ -667,4 +668,21 @@ TEST(PictureContent, CheckedJpegCarriesItsOrientationAndSize) {
     EXPECT_EQ(check.orientation, 6u);
     EXPECT_EQ(check.width, 40u) << "the stored size; the loader turns it";
     EXPECT_EQ(check.height, 30u);
+}
+
+TEST(MetafileCheck, GradientVerticesAndTheirIndicesStayInsideTheRecord) {
+    auto gradient = [](std::uint32_t mode, std::uint32_t index) {
+        Bytes body = words({0, 0, 10, 10, 2, 1, mode});
+        body.resize(body.size() + 2 * 16, 0); // two vertices
+        const Bytes shape = mode == 2 ? words({0, 1, index}) : words({0, index});
+        body.insert(body.end(), shape.begin(), shape.end());
+        Bytes b = metafile(1);
+        addRecord(b, 118, body);
+        finish(b);
+        return emfValid(b);
+    };
+    EXPECT_TRUE(gradient(0, 1)) << "a rectangle between the two vertices";
+    EXPECT_FALSE(gradient(0, 2)) << "a rectangle naming a third vertex";
+    EXPECT_TRUE(gradient(2, 1)) << "a triangle";
+    EXPECT_FALSE(gradient(2, 70000)) << "a triangle naming a far vertex";
 }
