@@ -153,20 +153,17 @@ HBITMAP orientedCopy(HBITMAP source, std::uint32_t orientation) {
     orientedSize(orientation, width, height, outWidth, outHeight);
     BITMAPINFO outInfo = topDownInfo(static_cast<LONG>(outWidth), static_cast<LONG>(outHeight));
     void* bits = nullptr;
-    HBITMAP turned = CreateDIBSection(nullptr, &outInfo, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!turned || !bits) {
-        if (turned)
-            DeleteObject(turned);
+    ScopedBitmap turned(CreateDIBSection(nullptr, &outInfo, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!turned || !bits)
         return nullptr;
-    }
     orientPixels(static_cast<const std::uint32_t*>(stored.get()), width, height, orientation,
                  static_cast<std::uint32_t*>(bits));
     GdiFlush();
-    return turned;
+    return turned.release();
 }
 
 // A decoded picture waiting to be drawn: a bitmap (owned by the picture object or by
-// `scaled`/`upright`) or a metafile.
+// `ownBitmap`) or a metafile.
 struct Decoded {
     ComPtr<IPicture> owner;
     ScopedBitmap ownBitmap;
