@@ -18,8 +18,9 @@ struct RenderControl {
     HANDLE pending = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     int holds = 0;
     bool stop = false;
-    bool active = false; // started and not yet ended
-    bool parked = false; // standing at a safe point while held
+    bool active = false;   // started and not yet ended
+    bool parked = false;   // standing at a safe point while held
+    bool detached = false; // inside a decode or a folder walk, touching nothing shared
 };
 
 RenderControl& control() {
@@ -96,7 +97,7 @@ void holdRender() {
     updatePending();
     wakeAll();
     DWORD start = GetTickCount();
-    while (c.active && !c.parked && !c.stop) {
+    while (c.active && !c.parked && !c.detached && !c.stop) {
         DWORD waited = GetTickCount() - start;
         if (waited >= holdWaitBoundMs)
             break;
@@ -141,6 +142,7 @@ void renderThreadEnded() {
     Locked guard;
     control().active = false;
     control().parked = false;
+    control().detached = false;
     wakeAll();
 }
 
@@ -166,4 +168,42 @@ bool renderWaitForTimer(HANDLE timer, DWORD boundMs) {
             return renderCheckpoint();
         }
     }
+}
+
+void renderDetach() {
+    Locked guard;
+    control().detached = true;
+    wakeAll(); // a hold that waits for a safe point can return now
+}
+
+bool renderAttach() {
+    Locked guard;
+    control().detached = false;
+    return parkWhileHeld();
+}
+
+bool stopRenderThreadUnlessDetached(HANDLE thread, DWORD boundMs) {
+    {
+        Locked guard;
+        RenderControl& c = control();
+        c.stop = true;
+        updatePending();
+        wakeAll();
+        const DWORD start = GetTickCount();
+        while (c.active && !c.detached) {
+            const DWORD waited = GetTickCount() - start;
+            if (waited >= boundMs)
+                return false;
+            SleepConditionVariableCS(&c.changed, &c.lock, boundMs - waited);
+        }
+        if (c.detached)
+            return true;
+    }
+    // Marked as ended: what is left of it is the way out of its entry function.
+    return !thread || WaitForSingleObject(thread, boundMs) == WAIT_OBJECT_0;
+}
+
+bool renderThreadRunning() {
+    Locked guard;
+    return control().active;
 }

@@ -28,3 +28,22 @@ bool renderSleep(DWORD ms);
 bool renderWaitForTimer(HANDLE timer, DWORD boundMs);
 // Called by the thread as it ends, so that waiting holds return.
 void renderThreadEnded();
+
+// Detached stretches. A decode or a folder walk can take seconds and touches no surface and
+// nothing the main thread changes, so the thread need not reach a safe point for it:
+// - renderDetach() marks the thread as inside such a stretch. From then on a hold returns
+//   at once, as if the thread were parked, and stopRenderThreadUnlessDetached returns at
+//   once. The thread must not touch a surface, the display, or any state that a hold
+//   protects until it has attached again.
+// - renderAttach() ends the stretch: it parks while a hold lasts, and returns false once a
+//   stop was requested, in which case the thread ends without touching any surface.
+// The process may end while the thread is still detached (ExitProcess ends it mid-call):
+// whatever a detached stretch uses is owned by the thread or outlives the process's end.
+void renderDetach();
+bool renderAttach();
+
+// Main thread side, for the ending: asks for a stop and waits at most `boundMs` for the
+// thread to end or to be detached. True when it ended or is detached.
+bool stopRenderThreadUnlessDetached(HANDLE thread, DWORD boundMs);
+// True while the render thread has started and not yet ended.
+bool renderThreadRunning();

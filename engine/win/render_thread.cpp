@@ -8,6 +8,7 @@
 #include "engine/win/frame_pacer.h"
 #include "engine/win/render_control.h"
 #include "engine/win/surface_recovery.h"
+#include "engine/win/test_seams.h"
 #include "host/win/display.h"
 #include "host/win/host_state.h"
 #include "host/win/scoped.h"
@@ -92,6 +93,30 @@ class ImagesFolderListing : public FolderListing {
     std::string folder_;
     WIN32_FIND_DATAA entry_ = {};
 };
+
+// The walk's advance with its file-system call detached: on a slow share or a huge folder
+// the next entry can take seconds. A stop asked for meanwhile ends the walk as if the folder
+// had ended. Opening stays attached: it reads the picture folder's setting, which the dialog
+// changes only under a hold.
+class DetachedListing : public FolderListing {
+  public:
+    explicit DetachedListing(FolderListing& inner) : inner_(inner) {}
+    bool isOpen() const override { return inner_.isOpen(); }
+    bool open() override { return inner_.open(); }
+    bool advance() override {
+        renderDetach();
+        const bool advanced = inner_.advance();
+        return renderAttach() && advanced;
+    }
+    const char* name() const override { return inner_.name(); }
+    void close() override { inner_.close(); }
+
+  private:
+    FolderListing& inner_;
+};
+
+// The render thread reads and decodes each picture detached.
+constexpr DecodeFence renderDecodeFence{renderDetach, renderAttach};
 
 // A locked DirectDraw surface, unlocked on every way out.
 class SurfaceLock {
@@ -202,9 +227,11 @@ DWORD WINAPI runRenderThread(void* parameter) {
     state.lastPictureName = lastPictureName;
     state.lastPictureSearchDone = &lastPictureSearchDone;
     ImagesFolderListing listing;
+    DetachedListing walk(listing);
     auto loadPicture = [&listing](const char* fileName, bool cutBackground) -> std::int32_t {
-        return loadPictureToSurface(pictureSurface, listing.pathOf(fileName).c_str(),
-                                    cutBackground);
+        faultIfSeamArmed("render-fault");
+        return loadPictureToSurface(pictureSurface, listing.pathOf(fileName).c_str(), cutBackground,
+                                    renderDecodeFence);
     };
 
     FramePacer pacer(directDraw);
@@ -223,12 +250,16 @@ DWORD WINAPI runRenderThread(void* parameter) {
         // A picture loaded onto a lost surface would not show: the display comes back first.
         if (state.pictureStep == 0 && recovery.lost() && !recovery.recover())
             return 0;
-        if (state.pictureStep == 0 && startCycle(state, listing, settings, loadPicture)) {
+        if (state.pictureStep == 0 && startCycle(state, walk, settings, loadPicture)) {
             std::memset(revealCells.get(), 0, static_cast<size_t>(width) * height);
             recovery.pictureStarted();
             if (state.pictureStep == 0)
                 pacer.notePicture();
         }
+        // A hold or stop that came while the walk or a decode was detached is answered here,
+        // before any surface is touched.
+        if (!renderCheckpoint())
+            break;
 
         StepAction action = stepActionFor(state.pictureStep, settings.dropPeriod);
         switch (action) {

@@ -37,4 +37,11 @@ bool testSeamArmed(const char* name) {
     return false;
 }
 
+void faultIfSeamArmed(const char* name) {
+    if (!testSeamArmed(name))
+        return;
+    volatile ULONG_PTR address = 16;
+    *reinterpret_cast<volatile int*>(address) = 1;
+}
+
 #endif

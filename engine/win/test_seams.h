@@ -4,6 +4,9 @@
 #pragma once
 
 #ifdef VELLUTOR_TEST_SEAMS
+// Raises a real access violation on the calling thread when `name` is armed, as a decoder
+// reading past its buffer would.
+void faultIfSeamArmed(const char* name);
 // True when the environment variable VELLUTOR_SEAMS, read once at the first call, lists
 // `name` among its comma-separated names.
 bool testSeamArmed(const char* name);
@@ -11,4 +14,5 @@ bool testSeamArmed(const char* name);
 constexpr bool testSeamArmed(const char*) {
     return false;
 }
+inline void faultIfSeamArmed(const char*) {}
 #endif

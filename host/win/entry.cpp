@@ -1,7 +1,9 @@
 // The program's entry point: the single-instance gate, the run mode, the settings, the
 // saver window and the message loop of the run mode.
 #include "host/command_line.h"
+#include "engine/win/render_control.h"
 #include "host/win/display.h"
+#include "host/win/fault_backstop.h"
 #include "host/win/host_state.h"
 #include "host/win/monitor_covers.h"
 #include "host/win/saver_window.h"
@@ -109,6 +111,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR argumen
 
     if (!loadSettings())
         return 0;
+    installFaultBackstop();
     if (!chooseTarget(line))
         return 0;
     if (!previousInstance && !registerSaverClass(instance))
@@ -128,5 +131,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR argumen
     } else {
         runConfigureLoop();
     }
-    return gate.leave();
+    const int exitCode = gate.leave();
+    // A render thread left inside a decode or a folder walk ends with the process, before
+    // the program's own objects are torn down under it.
+    if (renderThreadRunning())
+        ExitProcess(static_cast<UINT>(exitCode));
+    return exitCode;
 }

@@ -55,7 +55,7 @@ void restoreDisplayMode() {
 void stopRendering() {
     if (!renderThreadHandle)
         return;
-    stopRenderThread(renderThreadHandle, renderStopBoundMs);
+    stopRenderThreadUnlessDetached(renderThreadHandle, renderStopBoundMs);
     CloseHandle(renderThreadHandle);
     renderThreadHandle = nullptr;
 }

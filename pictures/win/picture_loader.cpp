@@ -1,8 +1,11 @@
 #include "pictures/win/picture_loader.h"
 
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
-#include "pictures/picture_file_check.h"
+#include "pictures/picture_validation.h"
+
 #include "pictures/fit_rect.h"
 
 namespace {
@@ -36,32 +39,49 @@ class SelectedBitmap {
     HGDIOBJ previous_;
 };
 
-// Reads the whole file into a fresh buffer; false for a file that is missing, empty, too
-// large or yields no bytes. `size` is the number of bytes actually delivered.
-bool readWholeFile(const char* path, ScopedVirtualMemory& buffer, DWORD& size) {
+// The bytes of one picture file, read once: every check and the decoder see these bytes
+// and no others, so a file rewritten meanwhile cannot slip past the checks.
+struct PictureBytes {
+    ScopedVirtualMemory buffer;
+    DWORD size = 0;
+    const unsigned char* data() const { return static_cast<const unsigned char*>(buffer.get()); }
+};
+
+// False for a file that is missing, no plain disk file (a device such as con.jpg, a
+// folder), empty or too large. `size` is the number of bytes actually delivered.
+bool readPictureOnce(const char* path, PictureBytes& bytes) {
+    if (isReservedDeviceName(path))
+        return false;
     ScopedHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
+    if (!file || GetFileType(file.get()) != FILE_TYPE_DISK)
         return false;
     LARGE_INTEGER fileSize{};
     if (!GetFileSizeEx(file.get(), &fileSize) || fileSize.QuadPart <= 0 ||
         fileSize.QuadPart > static_cast<LONGLONG>(maxPictureFileSize))
         return false;
     const DWORD expected = static_cast<DWORD>(fileSize.QuadPart);
-    buffer.reset(VirtualAlloc(nullptr, expected, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    if (!buffer)
+    bytes.buffer.reset(VirtualAlloc(nullptr, expected, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (!bytes.buffer)
         return false;
 
     // The file may shrink while it is read: keep what was delivered and stop there.
-    auto* bytes = static_cast<BYTE*>(buffer.get());
-    size = 0;
-    while (size < expected) {
+    auto* at = static_cast<BYTE*>(bytes.buffer.get());
+    bytes.size = 0;
+    while (bytes.size < expected) {
         DWORD got = 0;
-        if (!ReadFile(file.get(), bytes + size, expected - size, &got, nullptr) || got == 0)
+        if (!ReadFile(file.get(), at + bytes.size, expected - bytes.size, &got, nullptr) ||
+            got == 0)
             break;
-        size += got;
+        bytes.size += got;
     }
-    return size > 0;
+    return bytes.size > 0;
+}
+
+// The format the name's ending chose for the system picture decoder: "gif", else JPEG.
+PictureContent oleContentOf(const char* path) {
+    const size_t length = std::strlen(path);
+    return fromEnd(path, length, 1) == 'f' ? PictureContent::Gif : PictureContent::Jpeg;
 }
 
 // A memory stream that owns a copy of the bytes, positioned at its start.
@@ -75,81 +95,227 @@ bool makeStream(const void* bytes, DWORD size, ComPtr<IStream>& stream) {
     return SUCCEEDED(stream->Seek(start, STREAM_SEEK_SET, nullptr));
 }
 
-// The system's bitmap loader trusts the headers and reads past the end of a truncated
-// file, so the file's start is checked against its length first.
-bool bitmapFileLooksWhole(const char* path) {
-    ScopedHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER fileSize{};
-    if (!file || !GetFileSizeEx(file.get(), &fileSize) || fileSize.QuadPart <= 0 ||
-        fileSize.QuadPart > static_cast<LONGLONG>(maxPictureFileSize))
-        return false;
-    unsigned char head[bitmapFileHeadBytes] = {};
-    DWORD got = 0;
-    while (got < sizeof(head)) {
-        DWORD more = 0;
-        if (!ReadFile(file.get(), head + got, sizeof(head) - got, &more, nullptr) || more == 0)
-            break;
-        got += more;
-    }
-    return bitmapFileIsWhole(head, got, static_cast<std::uint64_t>(fileSize.QuadPart));
+// Decodes validated GIF or JPEG bytes through the system picture object.
+HBITMAP decodeOleBytes(ComPtr<IPicture>& owner, const unsigned char* data, DWORD size) {
+    ComPtr<IStream> stream;
+    if (!makeStream(data, size, stream))
+        return nullptr;
+    // Not in run mode: a picture made in run mode under Wine does not own its bitmap and
+    // would leak it on every release; on Windows the picture owns it either way.
+    ComPtr<IPicture> picture;
+    const HRESULT loaded = OleLoadPicture(stream.get(), 0, FALSE, IID_IPicture, picture.outVoid());
+    stream.reset();
+    if (FAILED(loaded) || !picture)
+        return nullptr;
+
+    // An icon or metafile in disguise has a handle that is no bitmap.
+    SHORT type = PICTYPE_NONE;
+    OLE_HANDLE handle = 0;
+    if (FAILED(picture->get_Type(&type)) || type != PICTYPE_BITMAP ||
+        FAILED(picture->get_Handle(&handle)) || handle == 0)
+        return nullptr;
+    owner = std::move(picture);
+    return reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
 }
 
-long loadBitmapFile(IDirectDrawSurface3* surface, const char* path, int width, int height,
-                    bool cutBackground) {
-    if (!bitmapFileLooksWhole(path))
-        return pictureFailed;
-    ScopedBitmap bitmap(static_cast<HBITMAP>(LoadImageA(nullptr, path, IMAGE_BITMAP, width, height,
-                                                        LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
-    if (!bitmap)
-        return pictureFailed;
-    return fitBitmapToSurface(surface, bitmap.get(), 0, 0, 0, 0, cutBackground);
+// A 32-bit top-down DIB header of the size.
+BITMAPINFO topDownInfo(LONG width, LONG height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
 }
 
-// Playing garbled records draws garbage and reports success, so the records are walked
-// first.
-bool metafileLooksWhole(HENHMETAFILE metafile) {
-    const UINT size = GetEnhMetaFileBits(metafile, 0, nullptr);
-    if (size == 0 || size > maxPictureFileSize)
-        return false;
-    ScopedVirtualMemory bits(VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    if (!bits)
-        return false;
-    auto* bytes = static_cast<unsigned char*>(bits.get());
-    const UINT got = GetEnhMetaFileBits(metafile, size, bytes);
-    return got == size && metafileIsWhole(bytes, got);
+// The decoded photo turned upright as its EXIF orientation says; none when that fails, in
+// which case the photo is shown as stored.
+HBITMAP orientedCopy(HBITMAP source, std::uint32_t orientation) {
+    BITMAP shape{};
+    if (GetObjectA(source, sizeof(shape), &shape) != sizeof(shape) || shape.bmWidth <= 0 ||
+        shape.bmHeight <= 0)
+        return nullptr;
+    const auto width = static_cast<std::uint32_t>(shape.bmWidth);
+    const auto height = static_cast<std::uint32_t>(shape.bmHeight);
+    const SIZE_T bytes = static_cast<SIZE_T>(width) * height * 4;
+    ScopedVirtualMemory stored(
+        VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    ScopedMemoryDC dc(CreateCompatibleDC(nullptr));
+    if (!stored || !dc)
+        return nullptr;
+    BITMAPINFO sourceInfo = topDownInfo(shape.bmWidth, shape.bmHeight);
+    if (GetDIBits(dc.get(), source, 0, height, stored.get(), &sourceInfo, DIB_RGB_COLORS) !=
+        static_cast<int>(height))
+        return nullptr;
+    std::uint32_t outWidth = 0, outHeight = 0;
+    orientedSize(orientation, width, height, outWidth, outHeight);
+    BITMAPINFO outInfo = topDownInfo(static_cast<LONG>(outWidth), static_cast<LONG>(outHeight));
+    void* bits = nullptr;
+    ScopedBitmap turned(CreateDIBSection(nullptr, &outInfo, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!turned || !bits)
+        return nullptr;
+    orientPixels(static_cast<const std::uint32_t*>(stored.get()), width, height, orientation,
+                 static_cast<std::uint32_t*>(bits));
+    GdiFlush();
+    return turned.release();
 }
 
-long playMetafile(IDirectDrawSurface3* surface, const char* path, bool enhanced, int width,
-                  int height) {
-    // Opened and checked before the surface's context is taken, which is held only to draw.
+// A decoded picture waiting to be drawn: a bitmap (owned by the picture object or by
+// `ownBitmap`) or a metafile.
+struct Decoded {
+    ComPtr<IPicture> owner;
+    ScopedBitmap ownBitmap;
+    HBITMAP bitmap = nullptr;
     ScopedEnhMetaFile metafile;
-    if (enhanced) {
-        metafile.reset(GetEnhMetaFileA(path));
-        if (metafile && !metafileLooksWhole(metafile.get()))
-            metafile.reset();
+};
+
+// The photo cropped and scaled to the surface's size exactly as the fit would draw it, in
+// memory: the slow stretch of a big photo then happens while the thread is detached, and
+// the fit itself is a copy. None when that fails; the fit then does all of it.
+HBITMAP fittedCopy(HBITMAP source, int width, int height, bool cutBackground) {
+    BITMAP shape{};
+    if (GetObjectA(source, sizeof(shape), &shape) != sizeof(shape))
+        return nullptr;
+    const SourceRect from = fitSourceRect(shape.bmWidth, shape.bmHeight, width, height, 0, 0);
+    if (from.empty())
+        return nullptr;
+    ScopedMemoryDC sourceDC(CreateCompatibleDC(nullptr));
+    ScopedMemoryDC targetDC(CreateCompatibleDC(nullptr));
+    BITMAPINFO info = topDownInfo(width, height);
+    void* bits = nullptr;
+    ScopedBitmap fitted(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!sourceDC || !targetDC || !fitted)
+        return nullptr;
+    {
+        SelectedBitmap sourceSelected(sourceDC.get(), source);
+        ScopedSelect targetSelected(targetDC.get(), fitted.get());
+        if (!sourceSelected.ok())
+            return nullptr;
+        if (cutBackground) {
+            SetStretchBltMode(targetDC.get(), COLORONCOLOR);
+        } else {
+            SetStretchBltMode(targetDC.get(), HALFTONE);
+            SetBrushOrgEx(targetDC.get(), 0, 0, nullptr);
+        }
+        if (!StretchBlt(targetDC.get(), 0, 0, width, height, sourceDC.get(), from.x, from.y,
+                        from.width, from.height, SRCCOPY))
+            return nullptr;
     }
+    return fitted.release();
+}
+
+bool decodeOle(const PictureBytes& bytes, const PictureCheck& check, int width, int height,
+               bool cutBackground, Decoded& out) {
+    out.bitmap = decodeOleBytes(out.owner, bytes.data(), bytes.size);
+    if (!out.bitmap)
+        return false;
+    if (check.orientation != 1) {
+        out.ownBitmap.reset(orientedCopy(out.bitmap, check.orientation));
+        if (out.ownBitmap) {
+            out.owner.reset(); // the photo as stored is no longer needed
+            out.bitmap = out.ownBitmap.get();
+        }
+    }
+    ScopedBitmap fitted(fittedCopy(out.bitmap, width, height, cutBackground));
+    if (fitted) {
+        out.owner.reset();
+        out.ownBitmap = std::move(fitted);
+        out.bitmap = out.ownBitmap.get();
+    }
+    return true;
+}
+
+// Scales the validated bitmap to the surface's size as the system's file loader would: a
+// DIB section of the same kind at W x H, filled by a halftoned stretch of the whole bitmap.
+bool decodeBitmap(const PictureBytes& bytes, const PictureCheck& check, int width, int height,
+                  Decoded& out) {
+    PlainDib plain;
+    if (!makePlainDib(bytes.data(), bytes.size, check.dib, plain))
+        return false;
+    std::vector<unsigned char> scaled = plain.info;
+    auto* scaledHeader = reinterpret_cast<BITMAPINFOHEADER*>(scaled.data());
+    scaledHeader->biWidth = width;
+    scaledHeader->biHeight = height;
+    scaledHeader->biCompression = BI_RGB; // a DIB section holds plain rows
+    const auto* source = reinterpret_cast<const BITMAPINFO*>(plain.info.data());
+
+    ScopedMemoryDC dc(CreateCompatibleDC(nullptr));
+    void* bits = nullptr;
+    out.ownBitmap.reset(CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(scaled.data()),
+                                         DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!dc || !out.ownBitmap)
+        return false;
+    ScopedSelect selected(dc.get(), out.ownBitmap.get());
+    if (source->bmiHeader.biBitCount > 1)
+        SetStretchBltMode(dc.get(), HALFTONE);
+    const int drawn = StretchDIBits(dc.get(), 0, 0, width, height, 0, 0,
+                                    static_cast<int>(check.width), static_cast<int>(check.height),
+                                    plain.pixels, source, DIB_RGB_COLORS, SRCCOPY);
+    if (drawn == 0 || drawn == static_cast<int>(GDI_ERROR))
+        return false;
+    out.bitmap = out.ownBitmap.get();
+    return true;
+}
+
+bool decode(PictureContent format, const PictureBytes& bytes, const PictureCheck& check, int width,
+            int height, bool cutBackground, Decoded& out) {
+    switch (format) {
+    case PictureContent::Bitmap:
+        return decodeBitmap(bytes, check, width, height, out);
+    case PictureContent::Metafile:
+        out.metafile.reset(
+            SetEnhMetaFileBits(static_cast<UINT>(check.metafileBytes), bytes.data()));
+        return static_cast<bool>(out.metafile);
+    case PictureContent::Gif:
+    case PictureContent::Jpeg:
+        break;
+    }
+    return decodeOle(bytes, check, width, height, cutBackground, out);
+}
+
+long playMetafile(IDirectDrawSurface3* surface, HENHMETAFILE metafile, int width, int height) {
     ScopedSurfaceDC dc(surface);
     if (!dc)
         return dc.result();
-    // Old-style metafiles are not shown.
-    if (!metafile)
-        return pictureFailed;
     const RECT whole{0, 0, width, height};
-    return PlayEnhMetaFile(dc.get(), metafile.get(), &whole) ? 0 : pictureFailed;
+    return PlayEnhMetaFile(dc.get(), metafile, &whole) ? 0 : pictureFailed;
 }
 
-long loadOleFile(IDirectDrawSurface3* surface, const char* path, bool cutBackground) {
-    ComPtr<IPicture> owner;
-    HBITMAP bitmap = loadOlePicture(owner, path);
-    if (!bitmap)
-        return pictureFailed;
-    return fitBitmapToSurface(surface, bitmap, 0, 0, 0, 0, cutBackground);
+void noDetach() {}
+bool noAttach() {
+    return true;
 }
+
+// Detached for its lifetime unless attached earlier; attaching again on every way out.
+class DetachedStretch {
+  public:
+    explicit DetachedStretch(const DecodeFence& fence) : fence_(fence) { fence_.detach(); }
+    ~DetachedStretch() {
+        if (!attached_)
+            fence_.attach();
+    }
+    DetachedStretch(const DetachedStretch&) = delete;
+    DetachedStretch& operator=(const DetachedStretch&) = delete;
+    bool attach() {
+        attached_ = true;
+        return fence_.attach();
+    }
+
+  private:
+    const DecodeFence& fence_;
+    bool attached_ = false;
+};
 
 } // namespace
 
 long loadPictureToSurface(IDirectDrawSurface3* surface, const char* path, bool cutBackground) {
+    return loadPictureToSurface(surface, path, cutBackground, DecodeFence{noDetach, noAttach});
+}
+
+long loadPictureToSurface(IDirectDrawSurface3* surface, const char* path, bool cutBackground,
+                          const DecodeFence& fence) {
     if (!surface)
         return E_FAIL;
     if (!path)
@@ -165,41 +331,45 @@ long loadPictureToSurface(IDirectDrawSurface3* surface, const char* path, bool c
     const int height = static_cast<int>(desc.dwHeight);
 
     const size_t length = std::strlen(path);
-    if (fromEnd(path, length, 1) == 'p')
-        return loadBitmapFile(surface, path, width, height, cutBackground);
-    if (fromEnd(path, length, 2) == 'm')
-        return playMetafile(surface, path, fromEnd(path, length, 3) == 'e', width, height);
-    return loadOleFile(surface, path, cutBackground);
+    PictureContent format = oleContentOf(path);
+    if (fromEnd(path, length, 1) == 'p') {
+        format = PictureContent::Bitmap;
+    } else if (fromEnd(path, length, 2) == 'm') {
+        // Old-style metafiles are not shown.
+        if (fromEnd(path, length, 3) != 'e') {
+            ScopedSurfaceDC dc(surface);
+            return dc ? pictureFailed : dc.result();
+        }
+        format = PictureContent::Metafile;
+    }
+
+    Decoded decoded;
+    {
+        // Reading, checking and decoding touch no surface.
+        DetachedStretch detached(fence);
+        // The ending chose the format; a file whose content is another one is broken.
+        PictureBytes bytes;
+        if (!readPictureOnce(path, bytes))
+            return pictureFailed;
+        const PictureCheck check = checkPicture(format, bytes.data(), bytes.size);
+        if (!check.valid || !decode(format, bytes, check, width, height, cutBackground, decoded))
+            return pictureFailed;
+        if (!detached.attach())
+            return pictureFailed; // the thread is asked to end: the surface stays as it is
+    }
+    if (decoded.metafile)
+        return playMetafile(surface, decoded.metafile.get(), width, height);
+    return fitBitmapToSurface(surface, decoded.bitmap, 0, 0, 0, 0, cutBackground);
 }
 
 HBITMAP loadOlePicture(ComPtr<IPicture>& owner, const char* path) {
     if (!path)
         return nullptr;
-    ComPtr<IStream> stream;
-    {
-        ScopedVirtualMemory buffer;
-        DWORD size = 0;
-        if (!readWholeFile(path, buffer, size) || !makeStream(buffer.get(), size, stream))
-            return nullptr;
-    }
-
-    // Not in run mode: a picture made in run mode under Wine does not own its bitmap and
-    // would leak it on every release; on Windows the picture owns it either way.
-    ComPtr<IPicture> picture;
-    const HRESULT loaded = OleLoadPicture(stream.get(), 0, FALSE, IID_IPicture, picture.outVoid());
-    stream.reset();
-    if (FAILED(loaded) || !picture)
+    PictureBytes bytes;
+    if (!readPictureOnce(path, bytes) ||
+        !checkPicture(oleContentOf(path), bytes.data(), bytes.size).valid)
         return nullptr;
-
-    // An icon or metafile in disguise has a handle that is no bitmap.
-    SHORT type = PICTYPE_NONE;
-    OLE_HANDLE handle = 0;
-    if (FAILED(picture->get_Type(&type)) || type != PICTYPE_BITMAP ||
-        FAILED(picture->get_Handle(&handle)) || handle == 0)
-        return nullptr;
-
-    owner = std::move(picture);
-    return reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
+    return decodeOleBytes(owner, bytes.data(), bytes.size);
 }
 
 long fitBitmapToSurface(IDirectDrawSurface3* surface, HBITMAP bitmap, int sourceX, int sourceY,

@@ -38,9 +38,21 @@ class ScopedSurfaceDC {
 constexpr DWORD maxPictureFileSize = 256u * 1024u * 1024u;
 
 // Decodes the file at path and draws it over the whole surface: BMP scaled to the
-// surface, EMF played into it, GIF and JPEG centre-cropped to its shape.
+// surface, EMF played into it, GIF and JPEG centre-cropped to its shape. The file is read
+// once and fully checked before any decoder sees its bytes.
 // Returns 0, -1 for a picture that cannot be loaded, or the failing call's HRESULT.
 long loadPictureToSurface(IDirectDrawSurface3* surface, const char* path, bool cutBackground);
+
+// Lets the calling thread be left alone while it reads and decodes, which may take seconds:
+// `detach` is called once the surface's size is known, before the file is read; `attach`
+// before the surface is touched again. When `attach` returns false the picture is given up
+// (-1) without touching the surface.
+struct DecodeFence {
+    void (*detach)();
+    bool (*attach)();
+};
+long loadPictureToSurface(IDirectDrawSurface3* surface, const char* path, bool cutBackground,
+                          const DecodeFence& fence);
 
 // Decodes a GIF or JPEG file through the system picture object. On success owner holds
 // the picture, which owns the returned bitmap; on failure returns nullptr.

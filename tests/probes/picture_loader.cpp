@@ -8,6 +8,8 @@
 //     --dump FILE      write the whole surface as a binary PPM
 //     --repeat N       load N times (for leak checks), printing the last result
 //     --null-surface   call the loader without a surface
+//     --system-bmp     load a BMP the way the system's file loader does (LoadImageA scaled
+//                      to the surface), for comparing the loader's own BMP decoding with it
 //
 // Output lines: "result DEC HEX", "surface W H BPP", "at X Y R G B", and around the loads
 // "gdi BEFORE AFTER", "handles BEFORE AFTER", "memory BEFORE_KB AFTER_KB" (virtual in use).
@@ -32,6 +34,7 @@ struct Options {
     const char* dumpPath = nullptr;
     int repeat = 1;
     bool nullSurface = false;
+    bool systemBmp = false;
     int width = 0;
     int height = 0;
     const char* path = nullptr;
@@ -48,6 +51,8 @@ bool parse(int argc, char** argv, Options& o) {
         const bool hasValue = i + 1 < argc;
         if (arg == "--cut") {
             o.cut = true;
+        } else if (arg == "--system-bmp") {
+            o.systemBmp = true;
         } else if (arg == "--null-surface") {
             o.nullSurface = true;
         } else if (arg == "--fill" && hasValue) {
@@ -160,6 +165,15 @@ void dump(const char* path, const std::vector<Rgb>& pixels, int width, int heigh
     std::fclose(out);
 }
 
+// The reference: the system's loader reads the file by name and scales it to the surface.
+long loadWithSystem(IDirectDrawSurface3* surface, const Options& o) {
+    ScopedBitmap bitmap(static_cast<HBITMAP>(LoadImageA(
+        nullptr, o.path, IMAGE_BITMAP, o.width, o.height, LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
+    if (!bitmap)
+        return -1;
+    return fitBitmapToSurface(surface, bitmap.get(), 0, 0, 0, 0, o.cut);
+}
+
 struct Usage {
     DWORD gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     DWORD handles = 0;
@@ -220,7 +234,8 @@ int main(int argc, char** argv) {
     const Usage before;
     long result = 0;
     for (int i = 0; i < o.repeat; ++i)
-        result = loadPictureToSurface(surface.get(), o.path, o.cut);
+        result = o.systemBmp ? loadWithSystem(surface.get(), o)
+                             : loadPictureToSurface(surface.get(), o.path, o.cut);
     const Usage after;
     std::printf("result %ld 0x%08lX\n", result, static_cast<unsigned long>(result));
     std::printf("gdi %lu %lu\n", static_cast<unsigned long>(before.gdi),

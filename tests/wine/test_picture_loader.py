@@ -3,6 +3,7 @@ as the saver shows it, refused and broken files fail without touching the surfac
 nothing taken on the way is kept."""
 
 import os
+import struct
 from pathlib import Path
 
 import pictures
@@ -216,3 +217,157 @@ def test_repeated_loads_give_back_what_they_take(bench):
         handles = loaded.usage["handles"]
         expect(handles[1] - handles[0] <= 2, True,
                "handles after 60 loads of %s: %r" % (name, handles))
+
+
+# --- BMP kinds decoded from memory, compared with the system's file loader -------------
+
+def _palette_of(pic, bits):
+    colours = []
+    for row in pic.rows():
+        for pixel in row:
+            if pixel not in colours:
+                colours.append(pixel)
+    assert len(colours) <= 1 << bits, "picture has too many colours for %d bits" % bits
+    return colours
+
+
+def _rle_row(indices, four_bit):
+    out = bytearray()
+    i = 0
+    while i < len(indices):
+        run = 1
+        while i + run < len(indices) and indices[i + run] == indices[i] and run < 254:
+            run += 1
+        value = indices[i] * 17 if four_bit else indices[i]
+        out += bytes((run, value))
+        i += run
+    return out + b"\0\0"
+
+
+def bmp_kind(pic, kind):
+    """The picture as a BMP of one kind: "pal1", "pal4", "pal8", "rle8", "rle4", "rgb565",
+    "core24" (12-byte header) or "v5top32" (124-byte header, bit fields, rows top-down)."""
+    rows = list(reversed(pic.rows()))
+    header_size, top_down, compression, masks = 40, False, 0, b""
+    palette = b""
+    colours = []
+    if kind in ("pal1", "pal4", "pal8", "rle8", "rle4"):
+        bits = {"pal1": 1, "pal4": 4, "pal8": 8, "rle8": 8, "rle4": 4}[kind]
+        colours = _palette_of(pic, bits)
+        palette = b"".join(bytes((b, g, r, 0)) for r, g, b in colours)
+        index_rows = [[colours.index(p) for p in row] for row in rows]
+        if kind.startswith("rle"):
+            compression = 1 if kind == "rle8" else 2
+            body = b"".join(_rle_row(r, kind == "rle4") for r in index_rows)[:-2] + b"\0\1"
+        else:
+            body = bytearray()
+            for r in index_rows:
+                packed = 0
+                for index in r:
+                    packed = packed << bits | index
+                total = len(r) * bits
+                pad = (-total) % 32
+                body += (packed << pad).to_bytes((total + pad) // 8, "big")
+            body = bytes(body)
+    elif kind == "rgb565":
+        bits, compression = 16, 3
+        masks = struct.pack("<III", 0xF800, 0x07E0, 0x001F)
+        body = bytearray()
+        for row in rows:
+            for r, g, b in row:
+                body += struct.pack("<H", (r >> 3) << 11 | (g >> 2) << 5 | b >> 3)
+            body += b"\0" * ((-len(row) * 2) % 4)
+        body = bytes(body)
+    elif kind == "core24":
+        bits, header_size = 24, 12
+        body = pictures.bmp_bytes(pic)[54:]
+    elif kind == "v5top32":
+        bits, header_size, top_down, compression = 32, 124, True, 3
+        body = b"".join(bytes((b, g, r, 0)) for row in pic.rows() for r, g, b in row)
+    else:
+        raise ValueError(kind)
+    height = -pic.height if top_down else pic.height
+    if header_size == 12:
+        info = struct.pack("<IHHHH", 12, pic.width, pic.height, 1, bits)
+    else:
+        info = struct.pack("<IiiHHIIiiII", header_size, pic.width, height, 1, bits, compression,
+                           len(body) if compression in (1, 2) else 0, 2835, 2835, len(colours), 0)
+        if header_size > 40:
+            info += struct.pack("<III", 0xFF0000, 0xFF00, 0xFF) if compression == 3 else bytes(12)
+            info += bytes(header_size - len(info))
+    offset = 14 + len(info) + len(masks) + len(palette)
+    head = struct.pack("<2sIHHI", b"BM", offset + len(body), 0, 0, offset)
+    return head + info + masks + palette + body
+
+
+def _dump(bench, name, width, height, system):
+    out = Path(bench.unix_path(PICTURES_DIR)) / (name + (".system" if system else ".own") + ".ppm")
+    args = ["--fill", "808080", "--dump", PICTURES_DIR + "\\" + out.name]
+    if system:
+        args.append("--system-bmp")
+    probe = bench.start_wine(os.path.join(BUILD, "probe_picture_loader.exe"), *args, width,
+                             height, PICTURES_DIR + "\\" + name)
+    loaded = Loaded(probe.wait(90), probe.output())
+    expect(loaded.result, 0, "result of loading %s (system loader: %s)" % (name, system))
+    return out.read_bytes()
+
+
+def test_bmp_of_every_kind_looks_as_the_system_loader_draws_it(bench):
+    d = folder(bench)
+    two = pictures.stripes(37, 23, [pictures.RED, pictures.BLUE])
+    many = pictures.framed_quadrants(61, 47, (6, 6, 55, 41))
+    for kind, pic in (("pal1", two), ("pal4", many), ("pal8", many), ("rle8", many),
+                      ("rle4", many), ("rgb565", many), ("core24", many)):
+        name = "%s.bmp" % kind
+        (d / name).write_bytes(bmp_kind(pic, kind))
+        own = _dump(bench, name, 160, 120, system=False)
+        system = _dump(bench, name, 160, 120, system=True)
+        differing = sum(1 for a, b in zip(own, system) if abs(a - b) > 2)
+        expect(differing, 0, "bytes of %s on the surface that differ from the system "
+               "loader's drawing (of %d)" % (name, len(own)))
+    # Wine's file loader draws this kind black; the picture itself is the reference.
+    big = pictures.framed_quadrants(200, 150, (10, 10, 190, 140))
+    (d / "v5top32.bmp").write_bytes(bmp_kind(big, "v5top32"))
+    expect_fitted(bench, "v5top32.bmp", big, 320, 240, "stretch")
+
+
+# --- Photos turned upright by their EXIF orientation ------------------------------------
+
+def exif_orientation_segment(value):
+    tiff = b"MM\0*" + struct.pack(">I", 8) + struct.pack(">H", 1)
+    tiff += struct.pack(">HHIHH", 0x0112, 3, 1, value, 0) + struct.pack(">I", 0)
+    body = b"Exif\0\0" + tiff
+    return b"\xff\xe1" + struct.pack(">H", len(body) + 2) + body
+
+
+def test_photos_show_upright_as_their_exif_orientation_says(bench):
+    d = folder(bench)
+    upright = pictures.framed_quadrants(240, 360, (20, 20, 220, 340))
+    # How a camera stores each orientation: the sensor's rows, turned back by the viewer.
+    for value, stored_turn in ((6, "-90"), (8, "90"), (3, "180")):
+        name = "turned%d.jpg" % value
+        source = d / ("stored%d.jpg" % value)
+        pictures._convert(source, upright, "jpeg", "-rotate", stored_turn, "-quality", "95",
+                          "-sampling-factor", "1x1")
+        data = source.read_bytes()
+        (d / name).write_bytes(data[:2] + exif_orientation_segment(value) + data[2:])
+        expect_fitted(bench, name, upright, 320, 240, "crop")
+
+
+# --- Content of another format than the name's ------------------------------------------
+
+def test_content_that_is_not_the_names_format_is_skipped(bench):
+    d = folder(bench)
+    pic = pictures.quadrants(64, 48)
+    sources = {"bmp": pictures.bmp_bytes(pic), "emf": pictures.emf_bytes(pic)}
+    pictures.write_gif(d / "real.gif", pic)
+    pictures.write_jpeg(d / "real.jpg", pic)
+    sources["gif"] = (d / "real.gif").read_bytes()
+    sources["jpg"] = (d / "real.jpg").read_bytes()
+    for content, data in sources.items():
+        for ending in ("bmp", "gif", "jpg", "emf"):
+            if ending == content:
+                continue
+            name = "%s_as.%s" % (content, ending)
+            (d / name).write_bytes(data)
+            expect_unchanged(bench, name)

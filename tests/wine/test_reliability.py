@@ -166,6 +166,87 @@ def test_hostile_pictures_leave_the_good_ones_showing_and_memory_flat(bench):
     run_hostile(bench, passes=2)
 
 
+# --- a picture rewritten while the saver runs -------------------------------------------
+
+def rewriter(folder, stop, seed, counts):
+    """Another process's writes: one picture of each format rewritten whole, cut short,
+    filled with noise or given a lying header, again and again, until `stop` is set."""
+    rng = random.Random(seed)
+    grey = make_corpus.solid((128, 128, 128), 96, 64)
+    whole = {"bmp": make_corpus.pictures.bmp_bytes(grey),
+             "emf": make_corpus.pictures.emf_bytes(grey),
+             "jpg": make_corpus.grey_jpeg(96, 64),
+             "gif": make_corpus.gif_declaring(96, 64)}
+    lying = {"bmp": make_corpus.absurd_bmp(30000, 30000),
+             "emf": make_corpus.emf_with([(37, make_corpus.words(9999))]),
+             "jpg": make_corpus.jpeg_declaring(65500, 65500),
+             "gif": make_corpus.gif_declaring(65535, 65535)}
+    while not stop.is_set():
+        ending = rng.choice(sorted(whole))
+        path = os.path.join(folder, "rewritten." + ending)
+        action = rng.randrange(4)
+        data = whole[ending]
+        if action == 1:
+            data = data[:rng.randrange(len(data))]
+        elif action == 2:
+            data = make_corpus.noise(rng.randrange(1, 8192), rng.randrange(1 << 30))
+        elif action == 3:
+            data = lying[ending]
+        try:
+            with open(path, "wb") as f:
+                # Written in pieces, so that a reader may find it at any length.
+                for at in range(0, len(data), 512):
+                    f.write(data[at:at + 512])
+                    f.flush()
+        except OSError:
+            pass
+        counts["rewrites"] = counts.get("rewrites", 0) + 1
+        time.sleep(rng.uniform(0.0, 0.02))
+
+
+def rewritten_while_running(bench, seconds, seed=None):
+    """Runs /s over the good pictures and one picture of each format that another process
+    rewrites and truncates in a loop for `seconds`: every good picture keeps showing, the
+    saver never dies or hangs, and a key ends it within the bound."""
+    import threading
+    folder = bench.unix_path(bench.images_dir)
+    for name, colour in make_corpus.GOOD:
+        make_corpus.pictures.write(os.path.join(folder, name), make_corpus.solid(colour))
+    bench.write_settings(settings_bytes(folder=bench.images_dir, **SHOW_EVERYTHING))
+    stop, counts = threading.Event(), {}
+    writer = threading.Thread(target=rewriter, args=(folder, stop, seed, counts), daemon=True)
+    saver = bench.start_scr("/s")
+    bench.wait_window(cls=SAVER_CLASS, timeout=30, proc=saver)
+    writer.start()
+    started, passes = time.monotonic(), 0
+    try:
+        while time.monotonic() - started < seconds:
+            watch_good_pictures(bench, saver, 1, 60)
+            passes += 1
+    finally:
+        stop.set()
+        writer.join(10)
+    keyed = time.monotonic()
+    bench.key("Escape")
+    try:
+        code = saver.wait(END_BOUND_S)
+    except AssertionError:
+        raise AssertionError("expected an end within %.0f s of the key after %d rewrites"
+                             % (END_BOUND_S, counts.get("rewrites", 0)))
+    took = time.monotonic() - keyed
+    expect(code, 0, "exit code after a key")
+    expect(fsl_is_sound(bench.read_fsl(), [n for n, _ in make_corpus.GOOD] +
+                        ["rewritten." + e for e in ("bmp", "emf", "jpg", "gif")]), True,
+           "a sound \"vellutor.fsl\"")
+    return {"seconds": round(time.monotonic() - started, 1), "passes": passes,
+            "rewrites": counts.get("rewrites", 0), "end_s": round(took, 3)}
+
+
+@options(width=640, height=480)
+def test_a_picture_rewritten_and_cut_while_the_saver_runs_harms_nothing(bench):
+    rewritten_while_running(bench, 15, seed=int(time.time()))
+
+
 # --- ending at random moments ------------------------------------------------------------
 
 def fsl_is_sound(data, names):
@@ -229,6 +310,43 @@ def random_endings(bench, runs, seed=None, window_s=5.0, report=None):
 @options(wine_debug="+ddraw", width=640, height=480)
 def test_endings_at_random_moments_are_bounded_and_leave_sound_files(bench):
     random_endings(bench, 5, seed=int(time.time()))
+
+
+# --- a fault that the checks did not foresee ---------------------------------------------
+
+# The exit code of a saver ended by its fault backstop.
+FAULT_EXIT_CODE = 3
+
+
+@options(seams=["render-fault"], wine_debug="+ddraw", width=640, height=480)
+def test_a_fault_in_the_render_thread_restores_the_display_and_ends_quietly(bench):
+    # The test build faults in the render thread as it loads its first picture; under Wine a
+    # fault nobody catches starts the debugger and freezes the saver on screen.
+    name = "p0.bmp"
+    make_corpus.pictures.write(bench.unix_path(bench.images_dir + "\\" + name),
+                               make_corpus.solid((200, 50, 50), 320, 240))
+    bench.write_settings(settings_bytes(folder=bench.images_dir, video_mode=2,
+                                        remember_picture=1, drop_period=15))
+    bench.delete_file(bench.install_dir + "\\vellutor.fsl")
+    saver = bench.start_scr("/s")
+    try:
+        code = saver.wait(30)
+    except AssertionError:
+        raise AssertionError("expected the faulting saver to end by itself within 30 s; it "
+                             "is still running (frozen)")
+    expect(code, FAULT_EXIT_CODE, "exit code of the saver ended by its backstop")
+    fsl = bench.read_fsl()
+    expect(fsl_is_sound(fsl, [name]), True, "\"vellutor.fsl\" holding the picture or nothing, "
+           "and one NUL; saw %r" % fsl)
+    with open(saver.err_path, "rb") as f:
+        trace = f.read().decode("latin-1")
+    changed = trace.rfind("SetDisplayMode")
+    restored = trace.rfind("RestoreDisplayMode")
+    expect(changed >= 0 and restored > changed, True,
+           "RestoreDisplayMode after SetDisplayMode (set at %d, restored at %d)"
+           % (changed, restored))
+    expect("winedbg" in trace.lower(), False, "no debugger started for the fault")
+    bench.wait_no_window(cls=SAVER_CLASS, timeout=10)
 
 
 # --- simultaneous starts ------------------------------------------------------------------
