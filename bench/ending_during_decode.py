@@ -11,8 +11,9 @@ exit code 0, "vellutor.fsl" of one name and its NUL, "Vellutor.bmp" written on t
 the wallpaper generator on (every other one) and, on the runs that change the display mode,
 RestoreDisplayMode after SetDisplayMode in DirectDraw's trace. The --runs endings keep the
 desktop's mode and are judged against the bound; --mode-runs more change the mode and are
-reported beside them: putting a mode back costs Wine 200 to 400 ms whatever the render
-thread is doing (measured the same way with the key 3 s in, long after the decode).
+reported beside them: putting a mode back is Wine's own work, 200 to 400 ms on a loaded
+machine whatever the render thread is doing (the key 3 s in, long after the decode, costs
+as much).
 --yardstick-runs more end the same way over a folder of one 640 x 480 BMP instead, so the
 ending's own cost on the machine as loaded at the time stands beside the figure.
 Prints the median and worst key-to-exit.

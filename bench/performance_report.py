@@ -233,7 +233,7 @@ def ending_lines(ending):
                    len(times), statistics.median(times), worst)]
     if moded:
         section.append("- putting a display mode back, %d runs: median %.0f ms, worst %.0f ms; "
-                       "Wine's mode change alone takes 200 to 400 ms, with or without a "
+                       "the mode change back is Wine's own work, as long with or without a "
                        "decode" % (len(moded), statistics.median(moded), max(moded)))
     small = [1000 * t for t in ending.get("yardstick_key_to_exit_s", [])]
     if small:
