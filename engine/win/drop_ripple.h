@@ -5,7 +5,7 @@
 #include "engine/drop_geometry.h"
 #include "engine/water_surface.h"
 #include "engine/win/frame_pacer.h"
-#include "host/win/scoped.h"
+#include "resources/win/scoped.h"
 
 #include <windows.h>
 

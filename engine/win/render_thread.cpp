@@ -11,7 +11,7 @@
 #include "engine/win/test_seams.h"
 #include "host/win/display.h"
 #include "host/win/host_state.h"
-#include "host/win/scoped.h"
+#include "resources/win/scoped.h"
 #include "pictures/win/picture_loader.h"
 #include "settings/install_paths.h"
 #include "settings/win/settings_store.h"

@@ -4,7 +4,7 @@
 #include "host/win/home_page_launch.h"
 #include "host/win/monitor_covers.h"
 #include "host/win/host_state.h"
-#include "host/win/scoped.h"
+#include "resources/win/scoped.h"
 #include "host/win/shutdown.h"
 
 #include <windowsx.h>

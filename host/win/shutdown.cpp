@@ -3,7 +3,7 @@
 #include "engine/win/render_control.h"
 #include "host/win/display.h"
 #include "host/win/host_state.h"
-#include "host/win/scoped.h"
+#include "resources/win/scoped.h"
 #include "pictures/win/bitmap_writer.h"
 #include "pictures/win/picture_loader.h"
 #include "pictures/win/wallpaper_generator.h"

@@ -1,6 +1,6 @@
 #include "pictures/win/desktop_wallpaper.h"
 
-#include "host/win/scoped.h"
+#include "resources/win/scoped.h"
 
 #include <string>
 #include <utility>

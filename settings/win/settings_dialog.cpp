@@ -2,11 +2,11 @@
 
 #include "engine/win/render_control.h"
 #include "engine/win/render_thread.h"
-#include "host/home_page.h"
+#include "resources/home_page.h"
 #include "host/win/display.h"
 #include "host/win/home_page_launch.h"
 #include "host/win/host_state.h"
-#include "host/win/scoped.h"
+#include "resources/win/scoped.h"
 #include "resources/resource_ids.h"
 #include "settings/dialog_controls.h"
 #include "settings/win/settings_store.h"

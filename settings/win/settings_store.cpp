@@ -1,6 +1,6 @@
 #include "settings/win/settings_store.h"
 
-#include "host/win/scoped.h"
+#include "resources/win/scoped.h"
 #include "settings/install_paths.h"
 
 #include <windows.h>

@@ -3,7 +3,7 @@
 // screen under Wine. Usage: probe_preview_paint <vellutor.scr> <width> <height>
 #include "host/win/host_state.h"
 #include "host/win/saver_window.h"
-#include "host/win/scoped.h"
+#include "resources/win/scoped.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #include "widgets/win/hyperlink.h"
 
-#include "host/win/scoped.h"
+#include "resources/win/scoped.h"
 
 #include <shellapi.h>
 
