@@ -1,6 +1,7 @@
 #include "host/win/display.h"
 
 #include "engine/win/render_control.h"
+#include "engine/win/render_target.h"
 #include "engine/win/render_thread.h"
 #include "host/win/host_state.h"
 #include "resources/resource_ids.h"
@@ -121,8 +122,22 @@ bool createPictureSurface() {
     return pictureSurface != nullptr;
 }
 
+TargetGeometry targetPlace() {
+    return {TargetRect.left,   TargetRect.top, TargetRect.right,
+            TargetRect.bottom, TargetOrigin.x, TargetOrigin.y};
+}
+
+// What the render thread works with; written only while no thread runs, and never freed,
+// since the process may end while the thread is detached.
+RenderJob renderJob = {};
+
 void startRendering() {
-    renderThreadHandle = startRenderThread(runRenderThread, &saverSettings);
+    renderJob = {{directDraw, primarySurface, pictureSurface, targetPlace},
+                 &saverSettings,
+                 lastPictureName,
+                 &lastPictureSearchDone,
+                 imagesFolderFullPath};
+    renderThreadHandle = startRenderThread(runRenderThread, &renderJob);
     if (renderThreadHandle)
         SetThreadPriority(renderThreadHandle, THREAD_PRIORITY_IDLE);
 }

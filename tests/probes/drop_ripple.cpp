@@ -104,8 +104,13 @@ HANDLE rippleHeap = nullptr;
 
 DWORD WINAPI dropOnce(void*) {
     {
-        DropRipple ripple(rippleHeap, TargetRect.right, TargetRect.bottom);
-        ripple.prepareRipple();
+        const RenderTarget target = {directDraw, primarySurface, pictureSurface, [] {
+                                         return TargetGeometry{TargetRect.left,  TargetRect.top,
+                                                               TargetRect.right, TargetRect.bottom,
+                                                               TargetOrigin.x,   TargetOrigin.y};
+                                     }};
+        DropRipple ripple(rippleHeap, target, TargetRect.right, TargetRect.bottom);
+        ripple.prepareRipple(saverSettings.waveSize);
         ripple.dropStep();
     }
     renderThreadEnded();

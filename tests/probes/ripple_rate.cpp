@@ -65,10 +65,15 @@ DWORD WINAPI playDrops(void* parameter) {
         FramePacer pacer(directDraw);
         run.refreshHz = pacer.refreshHz();
         run.verticalBlank = pacer.usesVerticalBlank();
-        DropRipple ripple(run.heap, TargetRect.right, TargetRect.bottom);
+        const RenderTarget target = {directDraw, primarySurface, pictureSurface, [] {
+                                         return TargetGeometry{TargetRect.left,  TargetRect.top,
+                                                               TargetRect.right, TargetRect.bottom,
+                                                               TargetOrigin.x,   TargetOrigin.y};
+                                     }};
+        DropRipple ripple(run.heap, target, TargetRect.right, TargetRect.bottom);
         if (run.paced)
             ripple.pacedBy(&pacer);
-        ripple.prepareRipple();
+        ripple.prepareRipple(saverSettings.waveSize);
         const double began = seconds();
         for (int drop = 0; drop < run.drops; ++drop)
             ripple.dropStep();
