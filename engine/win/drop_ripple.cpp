@@ -78,7 +78,7 @@ void DropRipple::capturePatch(const DropPlacement& drop) {
     if (!screen)
         return; // the patch keeps what it held
     const std::int32_t side = patchSide(preset_);
-    const TargetGeometry place = target_.place();
+    const TargetGeometry place = target_.where();
     {
         ScopedSelect selected(patchDC_.get(), patchBitmap_.get());
         BitBlt(patchDC_.get(), 0, 0, side, side, screen.get(), place.originX + drop.patchLeft,
@@ -102,7 +102,7 @@ void DropRipple::drawFrame(const DropPlacement& drop) {
     }
     RECT source = {drop.dropRect.left, drop.dropRect.top, drop.dropRect.right,
                    drop.dropRect.bottom};
-    const TargetGeometry place = target_.place();
+    const TargetGeometry place = target_.where();
     target_.screen->BltFast(place.left + drop.dropRect.left, place.top + drop.dropRect.top,
                             target_.picture, &source, DDBLTFAST_WAIT);
 }

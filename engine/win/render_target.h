@@ -16,9 +16,12 @@ struct RenderTarget {
     IDirectDraw2* directDraw;
     IDirectDrawSurface3* screen;  // the primary surface
     IDirectDrawSurface3* picture; // off screen, of the target's size
-    // The target's place on the screen now: a preview moves with its dialog while the
-    // thread runs, so it is asked for at every draw.
-    TargetGeometry (*place)();
+    // The target's place on the screen now, from its owner: a preview moves with its
+    // dialog while the thread runs, so it is asked for at every draw.
+    TargetGeometry (*place)(const void* owner);
+    const void* owner;
+
+    TargetGeometry where() const { return place(owner); }
 };
 
 struct RenderJob {

@@ -188,7 +188,7 @@ bool revealOnSurfaces(const RenderTarget& on, const CycleState& state,
     SurfaceLock picture(on.picture);
     if (!picture)
         return false; // the screen's lock is given back on the way out
-    const TargetGeometry target = on.place();
+    const TargetGeometry target = on.where();
     RevealOptions options = {state.cutBackground, state.scatterCount, state.channelMap,
                              settings.psychedeliaLevel, renderShouldPause};
     revealStep(screen.view(), screen.bitCount(), picture.view(), target, revealMap, options);
@@ -215,7 +215,7 @@ DWORD WINAPI runRenderThread(void* parameter) {
     ScopedComApartment com; // for the picture decoder, on this thread only
     seedFromClock();
 
-    const TargetGeometry start = on.place();
+    const TargetGeometry start = on.where();
     const std::int32_t width = start.right - start.left;
     const std::int32_t height = start.bottom - start.top;
     if (width <= 0 || height <= 0)
