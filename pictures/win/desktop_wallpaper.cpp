@@ -5,6 +5,8 @@
 #include <string>
 #include <utility>
 
+// The desktop's wallpaper setting is the system's, one for the process; the wallpaper
+// generator, below the session, reaches it here.
 DesktopWallpaper desktopWallpaper;
 
 namespace {

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <vector>
 
+// The process's one settings record and remembered picture: loaded before the session is
+// made, written by the shutdown and by the fault backstop, which gets no parameter.
 SaverSettings saverSettings = {};
 char lastPictureName[lastPictureNameSize] = {};
 std::uint8_t lastPictureSearchDone = 0;
