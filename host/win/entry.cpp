@@ -15,6 +15,9 @@
 
 namespace {
 
+// The preview's tracker looks at its window every 50 ms.
+constexpr DWORD trackerEndBoundMs = 1000;
+
 // Shared by every process of this executable; zero while none runs.
 volatile LONG instanceCount __attribute__((section(".shared"), shared)) = 0;
 
@@ -155,7 +158,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR argumen
     // the program's own objects are torn down under it.
     if (renderThreadRunning())
         ExitProcess(static_cast<UINT>(exitCode));
-    // The session goes with this frame; a fault from now on has no display to put back.
+    // The session goes with this frame: its tracker, which sees the window gone within a
+    // period, first; a fault from now on has no display to put back.
+    if (session.previewTracker)
+        WaitForSingleObject(session.previewTracker.get(), trackerEndBoundMs);
     forgetFaultBackstopSession();
     return exitCode;
 }

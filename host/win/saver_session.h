@@ -47,6 +47,8 @@ class SaverSession {
     // DirectDraw's library, loaded at the first set-up and kept for the process's life.
     HMODULE directDrawLibrary = nullptr;
     ScopedHandle renderThread;
+    // The preview's tracker thread; it ends by itself once the window is gone.
+    ScopedHandle previewTracker;
     // What the render thread works with; rewritten only while no thread runs.
     RenderJob renderJob = {};
 

@@ -39,8 +39,10 @@ DWORD WINAPI previewTracker(void* parameter) {
 LRESULT onCreate(SaverSession& session) {
     session.mouseReference = {0, 0};
     if (session.preview) {
-        // The tracker ends by itself once the window is gone; nobody waits for it.
-        ScopedHandle tracker(CreateThread(nullptr, 0, previewTracker, &session, 0, nullptr));
+        // The tracker ends by itself once the window is gone; the session waits for that
+        // before it goes.
+        session.previewTracker.reset(
+            CreateThread(nullptr, 0, previewTracker, &session, 0, nullptr));
     }
     return 0;
 }
