@@ -3,7 +3,7 @@
 #pragma once
 
 #include "engine/channel_map.h"
-#include "settings/settings_record.h"
+#include "engine/show_settings.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,7 +1,7 @@
 // Which picture format a file name selects by its last letters.
 #pragma once
 
-#include "settings/settings_record.h"
+#include "pictures/picture_format.h"
 
 #include <optional>
 

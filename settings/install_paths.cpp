@@ -50,13 +50,6 @@ bool isFullFolderPath(const std::string& path) {
     return form == PathForm::DriveAbsolute || form == PathForm::Unc;
 }
 
-std::string pathInFolder(const std::string& folder, const std::string& name) {
-    std::string path = folder;
-    if (!path.empty() && !isSeparator(path.back()))
-        path += '\\';
-    return path + name;
-}
-
 std::string fullImagesFolder(const std::string& imagesFolder, const std::string& installDir) {
     if (isFullFolderPath(imagesFolder))
         return imagesFolder;

@@ -3,6 +3,8 @@
 // rules are tested natively; nothing here touches the file system or the current directory.
 #pragma once
 
+#include "engine/folder_path.h"
+
 #include <string>
 
 enum class PathForm {
@@ -19,9 +21,6 @@ PathForm pathForm(const std::string& path);
 
 // A path that means the same whatever the process's current directory is.
 bool isFullFolderPath(const std::string& path);
-
-// `name` inside `folder`, with exactly one backslash between them.
-std::string pathInFolder(const std::string& folder, const std::string& name);
 
 // The picture folder as a full path. The settings file may hold a folder written by hand
 // relative to the install folder, which is where the saver used to stand when it first

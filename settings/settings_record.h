@@ -2,31 +2,12 @@
 // Portable: no Windows header, so the file rules are tested natively.
 #pragma once
 
+#include "engine/show_settings.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-// File types in the fixed order of the record and of the dialog's check boxes.
-enum PictureFormat : int { FormatBmp = 0, FormatGif = 1, FormatJpeg = 2, FormatEmf = 3 };
-constexpr int pictureFormatCount = 4;
-
-struct FormatSwitches {
-    std::uint8_t formatEnabled;
-    std::uint8_t formatCutBackground;
-};
-
-// The first 16 bytes of "vellutor.set", byte for byte: block A (0-7) and block B (8-15).
-struct SaverSettings {
-    std::uint8_t dropPeriod;
-    std::uint8_t psychedeliaLevel;
-    std::uint8_t blurLevel;
-    std::uint8_t rememberPicture;
-    std::uint8_t wallpaperGenerator;
-    std::uint8_t waveSize;
-    std::uint16_t videoMode; // little-endian in the file
-    FormatSwitches formats[pictureFormatCount];
-};
 
 static_assert(sizeof(SaverSettings) == 16, "the settings record is 16 bytes");
 static_assert(offsetof(SaverSettings, waveSize) == 5, "block A layout");
@@ -34,7 +15,6 @@ static_assert(offsetof(SaverSettings, videoMode) == 6, "block A layout");
 static_assert(offsetof(SaverSettings, formats) == 8, "block B starts at byte 8");
 
 // Ranges of the dialog's sliders.
-constexpr std::uint8_t dropPeriodMin = 14, dropPeriodMax = 50;
 constexpr std::uint8_t psychedeliaMax = 5;
 constexpr std::uint8_t blurMax = 10;
 constexpr std::uint8_t waveSizeMax = 4;
@@ -42,7 +22,6 @@ constexpr std::uint16_t videoModeNoSelection = 0xFFFF;
 
 constexpr std::size_t settingsBlockSize = 8;
 constexpr std::size_t settingsRecordSize = 16;
-constexpr std::size_t lastPictureNameSize = 256;
 // A "vellutor.fsl" shorter than this names no picture.
 constexpr std::size_t rememberedPictureMinSize = 3;
 

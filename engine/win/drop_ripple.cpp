@@ -1,10 +1,8 @@
 #include "engine/win/drop_ripple.h"
 
 #include "engine/win/render_control.h"
-#include "host/win/display.h"
-#include "host/win/host_state.h"
-#include "pictures/win/picture_loader.h"
-#include "settings/win/settings_store.h"
+#include "resources/win/scoped.h"
+#include "resources/win/surface_dc.h"
 
 namespace {
 
@@ -32,8 +30,9 @@ const BITMAPINFO* asBitmapInfo(const BITMAPINFOHEADER& header) {
 
 } // namespace
 
-DropRipple::DropRipple(HANDLE heap, std::int32_t width, std::int32_t height)
-    : heap_(heap), width_(width), height_(height) {
+DropRipple::DropRipple(HANDLE heap, const RenderTarget& target, std::int32_t width,
+                       std::int32_t height)
+    : heap_(heap), target_(target), width_(width), height_(height) {
     patchHeader_.biSize = sizeof(BITMAPINFOHEADER);
     patchHeader_.biPlanes = 1;
     patchHeader_.biBitCount = 32;
@@ -44,8 +43,8 @@ DropRipple::~DropRipple() {
     releaseRipple();
 }
 
-void DropRipple::prepareRipple() {
-    preset_ = dropPresetFor(saverSettings.waveSize);
+void DropRipple::prepareRipple(std::uint8_t waveSize) {
+    preset_ = dropPresetFor(waveSize);
     const std::int32_t side = patchSide(preset_);
     patchDC_.reset(CreateCompatibleDC(nullptr));
     patchHeader_.biWidth = side;
@@ -54,7 +53,7 @@ void DropRipple::prepareRipple() {
     patchPixels_ = static_cast<std::uint32_t*>(HeapAlloc(heap_, HEAP_ZERO_MEMORY, bytes));
     ripplePixels_ = static_cast<std::uint32_t*>(HeapAlloc(heap_, HEAP_ZERO_MEMORY, bytes));
     if (patchPixels_) {
-        ScopedSurfaceDC screen(primarySurface);
+        ScopedSurfaceDC screen(target_.screen);
         if (screen)
             patchBitmap_.reset(CreateDIBitmap(screen.get(), &patchHeader_, 0, patchPixels_,
                                               asBitmapInfo(patchHeader_), DIB_RGB_COLORS));
@@ -75,14 +74,15 @@ void DropRipple::releaseRipple() {
 }
 
 void DropRipple::capturePatch(const DropPlacement& drop) {
-    ScopedSurfaceDC screen(primarySurface);
+    ScopedSurfaceDC screen(target_.screen);
     if (!screen)
         return; // the patch keeps what it held
     const std::int32_t side = patchSide(preset_);
+    const TargetGeometry place = target_.where();
     {
         ScopedSelect selected(patchDC_.get(), patchBitmap_.get());
-        BitBlt(patchDC_.get(), 0, 0, side, side, screen.get(), TargetOrigin.x + drop.patchLeft,
-               TargetOrigin.y + drop.patchTop, SRCCOPY);
+        BitBlt(patchDC_.get(), 0, 0, side, side, screen.get(), place.originX + drop.patchLeft,
+               place.originY + drop.patchTop, SRCCOPY);
     }
     GetDIBits(patchDC_.get(), patchBitmap_.get(), 0, side, patchPixels_,
               reinterpret_cast<BITMAPINFO*>(&patchHeader_), DIB_RGB_COLORS);
@@ -91,7 +91,7 @@ void DropRipple::capturePatch(const DropPlacement& drop) {
 void DropRipple::drawFrame(const DropPlacement& drop) {
     const std::int32_t side = patchSide(preset_);
     {
-        ScopedSurfaceDC picture(pictureSurface);
+        ScopedSurfaceDC picture(target_.picture);
         if (picture) {
             SetDIBits(picture.get(), patchBitmap_.get(), 0, side, ripplePixels_,
                       asBitmapInfo(patchHeader_), DIB_RGB_COLORS);
@@ -102,15 +102,15 @@ void DropRipple::drawFrame(const DropPlacement& drop) {
     }
     RECT source = {drop.dropRect.left, drop.dropRect.top, drop.dropRect.right,
                    drop.dropRect.bottom};
-    primarySurface->BltFast(TargetRect.left + drop.dropRect.left,
-                            TargetRect.top + drop.dropRect.top, pictureSurface, &source,
-                            DDBLTFAST_WAIT);
+    const TargetGeometry place = target_.where();
+    target_.screen->BltFast(place.left + drop.dropRect.left, place.top + drop.dropRect.top,
+                            target_.picture, &source, DDBLTFAST_WAIT);
 }
 
 void DropRipple::dropStep() {
     // Without its buffers (no memory) a drop would write through nothing: leave it out.
-    if (!patchPixels_ || !ripplePixels_ || !patchDC_ || !water_.ready() || !primarySurface ||
-        !pictureSurface)
+    if (!patchPixels_ || !ripplePixels_ || !patchDC_ || !water_.ready() || !target_.screen ||
+        !target_.picture)
         return;
     DropPlacement drop;
     if (!planDrop(width_, height_, preset_.patchHalf, drop))
@@ -119,7 +119,7 @@ void DropRipple::dropStep() {
     water_.addDrop(drop.dx, drop.dy, preset_.dropRadius, preset_.dropStrength, water_.current);
     capturePatch(drop);
 
-    ScopedPageLock pageLock(pictureSurface);
+    ScopedPageLock pageLock(target_.picture);
     const std::int32_t frames = framesPerDrop(preset_);
     for (std::int32_t frame = 0; frame < frames; ++frame) {
         if (!renderCheckpoint())

@@ -5,7 +5,8 @@
 #include "engine/drop_geometry.h"
 #include "engine/water_surface.h"
 #include "engine/win/frame_pacer.h"
-#include "host/win/scoped.h"
+#include "engine/win/render_target.h"
+#include "resources/win/scoped.h"
 
 #include <windows.h>
 
@@ -15,14 +16,14 @@
 // allocated per drop or per frame.
 class DropRipple {
   public:
-    // `heap` is the render heap; drops fall within width x height of the target.
-    DropRipple(HANDLE heap, std::int32_t width, std::int32_t height);
+    // `heap` is the render heap; drops fall within width x height of `target`.
+    DropRipple(HANDLE heap, const RenderTarget& target, std::int32_t width, std::int32_t height);
     ~DropRipple();
     DropRipple(const DropRipple&) = delete;
     DropRipple& operator=(const DropRipple&) = delete;
 
-    // Builds the resources for the current wave size.
-    void prepareRipple();
+    // Builds the resources for drops of `waveSize`.
+    void prepareRipple(std::uint8_t waveSize);
     void releaseRipple();
     // One drop and its whole ripple; returns early, between two frames, on a stop request.
     void dropStep();
@@ -35,6 +36,7 @@ class DropRipple {
     void drawFrame(const DropPlacement& drop);
 
     HANDLE heap_;
+    RenderTarget target_;
     std::int32_t width_;
     std::int32_t height_;
     DropPreset preset_ = {};

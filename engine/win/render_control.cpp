@@ -23,6 +23,8 @@ struct RenderControl {
     bool detached = false; // inside a decode or a folder walk, touching nothing shared
 };
 
+// One render thread per process, and holds may come from any thread (the dialog, its
+// list watchers, the shutdown), so its control is process-wide.
 RenderControl& control() {
     static RenderControl instance;
     return instance;

@@ -1,5 +1,6 @@
 #include "engine/win/render_thread.h"
 
+#include "engine/folder_path.h"
 #include "engine/folder_walk.h"
 #include "engine/random.h"
 #include "engine/reveal.h"
@@ -7,14 +8,11 @@
 #include "engine/win/drop_ripple.h"
 #include "engine/win/frame_pacer.h"
 #include "engine/win/render_control.h"
+#include "engine/win/render_target.h"
 #include "engine/win/surface_recovery.h"
 #include "engine/win/test_seams.h"
-#include "host/win/display.h"
-#include "host/win/host_state.h"
-#include "host/win/scoped.h"
 #include "pictures/win/picture_loader.h"
-#include "settings/install_paths.h"
-#include "settings/win/settings_store.h"
+#include "resources/win/scoped.h"
 
 #include <cstring>
 #include <string>
@@ -58,12 +56,13 @@ void closeScanLocked() {
 // The images folder as the folder walk sees it.
 class ImagesFolderListing : public FolderListing {
   public:
+    explicit ImagesFolderListing(std::string (*imagesFolder)()) : imagesFolder_(imagesFolder) {}
     bool isOpen() const override {
         FolderScanLock guard;
         return folderScan().handle != nullptr;
     }
     bool open() override {
-        folder_ = imagesFolderFullPath();
+        folder_ = imagesFolder_();
         FolderScanLock guard;
         closeScanLocked();
         if (folder_.empty())
@@ -90,6 +89,7 @@ class ImagesFolderListing : public FolderListing {
     }
 
   private:
+    std::string (*imagesFolder_)();
     std::string folder_;
     WIN32_FIND_DATAA entry_ = {};
 };
@@ -180,16 +180,15 @@ void seedFromClock() {
 }
 
 // One reveal step on the locked surfaces; false when a surface cannot be locked.
-bool revealOnSurfaces(const CycleState& state, const RevealMapView& revealMap,
-                      const SaverSettings& settings) {
-    SurfaceLock screen(primarySurface);
+bool revealOnSurfaces(const RenderTarget& on, const CycleState& state,
+                      const RevealMapView& revealMap, const SaverSettings& settings) {
+    SurfaceLock screen(on.screen);
     if (!screen)
         return false;
-    SurfaceLock picture(pictureSurface);
+    SurfaceLock picture(on.picture);
     if (!picture)
         return false; // the screen's lock is given back on the way out
-    TargetGeometry target = {TargetRect.left,   TargetRect.top, TargetRect.right,
-                             TargetRect.bottom, TargetOrigin.x, TargetOrigin.y};
+    const TargetGeometry target = on.where();
     RevealOptions options = {state.cutBackground, state.scatterCount, state.channelMap,
                              settings.psychedeliaLevel, renderShouldPause};
     revealStep(screen.view(), screen.bitCount(), picture.view(), target, revealMap, options);
@@ -205,7 +204,9 @@ void closeFolderScan() {
 
 DWORD WINAPI runRenderThread(void* parameter) {
     EndNotice endNotice;
-    const SaverSettings& settings = *static_cast<const SaverSettings*>(parameter);
+    const RenderJob& job = *static_cast<const RenderJob*>(parameter);
+    const SaverSettings& settings = *job.settings;
+    const RenderTarget& on = job.target;
     if (!renderHeap)
         renderHeap = HeapCreate(HEAP_NO_SERIALIZE, 0, 0);
     if (!renderHeap)
@@ -214,8 +215,9 @@ DWORD WINAPI runRenderThread(void* parameter) {
     ScopedComApartment com; // for the picture decoder, on this thread only
     seedFromClock();
 
-    const std::int32_t width = TargetRect.right - TargetRect.left;
-    const std::int32_t height = TargetRect.bottom - TargetRect.top;
+    const TargetGeometry start = on.where();
+    const std::int32_t width = start.right - start.left;
+    const std::int32_t height = start.bottom - start.top;
     if (width <= 0 || height <= 0)
         return 0;
     RenderHeapBlock revealCells(static_cast<SIZE_T>(width) * static_cast<SIZE_T>(height));
@@ -224,27 +226,27 @@ DWORD WINAPI runRenderThread(void* parameter) {
     const RevealMapView revealMap = {revealCells.get(), width, height};
 
     CycleState state;
-    state.lastPictureName = lastPictureName;
-    state.lastPictureSearchDone = &lastPictureSearchDone;
-    ImagesFolderListing listing;
+    state.lastPictureName = job.lastPictureName;
+    state.lastPictureSearchDone = job.lastPictureSearchDone;
+    ImagesFolderListing listing(job.imagesFolder);
     DetachedListing walk(listing);
-    auto loadPicture = [&listing](const char* fileName, bool cutBackground) -> std::int32_t {
+    auto loadPicture = [&listing, &on](const char* fileName, bool cutBackground) -> std::int32_t {
         faultIfSeamArmed("render-fault");
-        return loadPictureToSurface(pictureSurface, listing.pathOf(fileName).c_str(), cutBackground,
+        return loadPictureToSurface(on.picture, listing.pathOf(fileName).c_str(), cutBackground,
                                     renderDecodeFence);
     };
 
-    FramePacer pacer(directDraw);
-    DropRipple ripple(renderHeap, width, height);
+    FramePacer pacer(on.directDraw);
+    DropRipple ripple(renderHeap, on, width, height);
     ripple.pacedBy(&pacer);
-    ripple.prepareRipple();
-    SurfaceRecovery recovery(primarySurface, pictureSurface);
+    ripple.prepareRipple(settings.waveSize);
+    SurfaceRecovery recovery(on.screen, on.picture);
 
     while (renderCheckpoint()) {
         if (!waveSurfaceValid) {
             ripple.releaseRipple();
             waveSurfaceValid = 1;
-            ripple.prepareRipple();
+            ripple.prepareRipple(settings.waveSize);
             continue;
         }
         // A picture loaded onto a lost surface would not show: the display comes back first.
@@ -264,7 +266,7 @@ DWORD WINAPI runRenderThread(void* parameter) {
         StepAction action = stepActionFor(state.pictureStep, settings.dropPeriod);
         switch (action) {
         case StepAction::Reveal:
-            if (recovery.faultDraw() || !revealOnSurfaces(state, revealMap, settings)) {
+            if (recovery.faultDraw() || !revealOnSurfaces(on, state, revealMap, settings)) {
                 // Any failure but a lost surface ends the animation; the screen keeps its
                 // frame. Lost ones are waited out, and the next picture shows.
                 if (!recovery.lost() || !recovery.recover())

@@ -1,175 +1,181 @@
 #include "host/win/display.h"
 
 #include "engine/win/render_control.h"
+#include "engine/win/render_target.h"
 #include "engine/win/render_thread.h"
-#include "host/win/host_state.h"
 #include "resources/resource_ids.h"
 #include "settings/win/settings_store.h"
 
 #include <cstdio>
-
-IDirectDraw2* directDraw = nullptr;
-IDirectDrawSurface3* primarySurface = nullptr;
-IDirectDrawSurface3* pictureSurface = nullptr;
-HANDLE renderThreadHandle = nullptr;
-DWORD chosenBitDepth = 0;
-bool displayModeChanged = false;
 
 namespace {
 
 constexpr const char* displayFailureText = "DirectDraw Init FAILED";
 constexpr const char* saverCaption = "Vellutor";
 
-std::uint16_t modeOrdinal = 0;
-
-template <typename T> void releaseInterface(T*& p) {
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
-}
+// What the mode enumeration works on: the list to fill in the dialog, or the full-screen
+// saver's mode to find by its number.
+struct ModeSearch {
+    SaverSession& session;
+    HWND modeList;
+    std::uint16_t ordinal;
+};
 
 HRESULT WINAPI onDisplayMode(LPDDSURFACEDESC mode, LPVOID context) {
+    ModeSearch& search = *static_cast<ModeSearch*>(context);
     DWORD depth = mode->ddpfPixelFormat.dwRGBBitCount;
     if (depth != 16 && depth != 24 && depth != 32)
         return DDENUMRET_OK;
-    ++modeOrdinal;
-    if (saverFlag) {
-        if (modeOrdinal != saverSettings.videoMode)
+    ++search.ordinal;
+    if (search.session.saver) {
+        if (search.ordinal != saverSettings.videoMode)
             return DDENUMRET_OK;
-        chosenBitDepth = depth;
-        TargetRect = {0, 0, static_cast<LONG>(mode->dwWidth), static_cast<LONG>(mode->dwHeight)};
+        search.session.chosenBitDepth = depth;
+        const std::int32_t width = static_cast<std::int32_t>(mode->dwWidth);
+        const std::int32_t height = static_cast<std::int32_t>(mode->dwHeight);
+        search.session.setTarget({0, 0, width, height, 0, 0});
         return DDENUMRET_CANCEL;
     }
     char entry[20];
     std::snprintf(entry, sizeof(entry), "%dx%dx%d", static_cast<int>(mode->dwWidth),
                   static_cast<int>(mode->dwHeight), static_cast<int>(depth));
-    SendMessageA(static_cast<HWND>(context), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
+    if (search.modeList)
+        SendMessageA(search.modeList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
     return DDENUMRET_OK;
 }
 
-bool reportDisplayFailure(HWND window) {
-    releaseDisplay();
-    MessageBoxA(window, displayFailureText, saverCaption, MB_OK);
-    DestroyWindow(window);
+bool reportDisplayFailure(SaverSession& session) {
+    releaseDisplay(session);
+    MessageBoxA(session.window, displayFailureText, saverCaption, MB_OK);
+    DestroyWindow(session.window);
     return false;
 }
 
 // Asks `surface` for IDirectDrawSurface3 and lets the first interface go.
-IDirectDrawSurface3* toSurface3(IDirectDrawSurface* surface) {
-    IDirectDrawSurface3* surface3 = nullptr;
-    if (FAILED(
-            surface->QueryInterface(IID_IDirectDrawSurface3, reinterpret_cast<void**>(&surface3))))
-        surface3 = nullptr;
+bool toSurface3(IDirectDrawSurface* surface, ComPtr<IDirectDrawSurface3>& surface3) {
+    HRESULT result = surface->QueryInterface(IID_IDirectDrawSurface3, surface3.outVoid());
     surface->Release();
-    return surface3;
+    if (FAILED(result))
+        surface3.reset();
+    return static_cast<bool>(surface3);
 }
 
 // DirectDraw is loaded at run time, so that a system without it gets the failure message
 // instead of a program that cannot start at all. The library stays for the process's life.
-HRESULT directDrawCreate(IDirectDraw** directDrawOut) {
+HRESULT directDrawCreate(SaverSession& session, IDirectDraw** directDrawOut) {
     using CreateFunction = HRESULT(WINAPI*)(GUID*, IDirectDraw**, IUnknown*);
-    static HMODULE library = LoadLibraryA("ddraw.dll");
-    if (!library)
+    if (!session.directDrawLibrary)
+        session.directDrawLibrary = LoadLibraryA("ddraw.dll");
+    if (!session.directDrawLibrary)
         return E_FAIL;
     auto create = reinterpret_cast<CreateFunction>(
-        reinterpret_cast<void*>(GetProcAddress(library, "DirectDrawCreate")));
+        reinterpret_cast<void*>(GetProcAddress(session.directDrawLibrary, "DirectDrawCreate")));
     return create ? create(nullptr, directDrawOut, nullptr) : E_FAIL;
 }
 
-bool createDirectDraw() {
-    IDirectDraw* first = nullptr;
-    if (FAILED(directDrawCreate(&first)))
+bool createDirectDraw(SaverSession& session) {
+    ComPtr<IDirectDraw> first;
+    if (FAILED(directDrawCreate(session, first.out())))
         return false;
-    HRESULT result = first->QueryInterface(IID_IDirectDraw2, reinterpret_cast<void**>(&directDraw));
-    first->Release();
-    if (FAILED(result))
-        directDraw = nullptr;
-    return directDraw != nullptr;
+    if (FAILED(first->QueryInterface(IID_IDirectDraw2, session.directDraw.outVoid())))
+        session.directDraw.reset();
+    return static_cast<bool>(session.directDraw);
 }
 
-bool chooseDisplayMode(HWND window) {
-    HWND modeList = settingsDialog ? GetDlgItem(settingsDialog, IDC_VIDEO_MODE) : nullptr;
-    if (FAILED(directDraw->EnumDisplayModes(0, nullptr, modeList, onDisplayMode)))
+bool chooseDisplayMode(SaverSession& session) {
+    IDirectDraw2* directDraw = session.directDraw.get();
+    HWND modeList = session.dialog ? GetDlgItem(session.dialog, IDC_VIDEO_MODE) : nullptr;
+    ModeSearch search = {session, modeList, 0};
+    if (FAILED(directDraw->EnumDisplayModes(0, nullptr, &search, onDisplayMode)))
         return false;
     // A mode number that names no listed mode keeps the current display mode.
-    if (saverFlag && saverSettings.videoMode != 0 && chosenBitDepth != 0) {
-        if (FAILED(directDraw->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN)))
+    if (session.saver && saverSettings.videoMode != 0 && session.chosenBitDepth != 0) {
+        if (FAILED(directDraw->SetCooperativeLevel(session.window,
+                                                   DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN)))
             return false;
-        if (FAILED(directDraw->SetDisplayMode(TargetRect.right, TargetRect.bottom, chosenBitDepth,
+        const TargetGeometry target = session.target();
+        if (FAILED(directDraw->SetDisplayMode(target.right, target.bottom, session.chosenBitDepth,
                                               0, 0)))
             return false;
-        displayModeChanged = true;
+        session.displayModeChanged = true;
         return true;
     }
-    if (!saverFlag && modeList)
+    if (!session.saver && modeList)
         SendMessageA(modeList, CB_SETCURSEL, saverSettings.videoMode, 0);
-    return SUCCEEDED(directDraw->SetCooperativeLevel(window, DDSCL_NORMAL));
+    return SUCCEEDED(directDraw->SetCooperativeLevel(session.window, DDSCL_NORMAL));
 }
 
-bool createPictureSurface() {
+bool createPictureSurface(SaverSession& session) {
+    const TargetGeometry target = session.target();
     DDSURFACEDESC description = {};
     description.dwSize = sizeof(description);
     description.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
-    description.dwHeight = TargetRect.bottom - TargetRect.top;
-    description.dwWidth = TargetRect.right - TargetRect.left;
+    description.dwHeight = target.bottom - target.top;
+    description.dwWidth = target.right - target.left;
     description.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
     IDirectDrawSurface* surface = nullptr;
-    if (FAILED(directDraw->CreateSurface(&description, &surface, nullptr)))
+    if (FAILED(session.directDraw->CreateSurface(&description, &surface, nullptr)))
         return false;
-    pictureSurface = toSurface3(surface);
-    return pictureSurface != nullptr;
+    return toSurface3(surface, session.pictureSurface);
 }
 
-void startRendering() {
-    renderThreadHandle = startRenderThread(runRenderThread, &saverSettings);
-    if (renderThreadHandle)
-        SetThreadPriority(renderThreadHandle, THREAD_PRIORITY_IDLE);
+TargetGeometry sessionTarget(const void* session) {
+    return static_cast<const SaverSession*>(session)->target();
 }
 
-bool createSurfaces() {
+void startRendering(SaverSession& session) {
+    session.renderJob = {{session.directDraw.get(), session.primarySurface.get(),
+                          session.pictureSurface.get(), sessionTarget, &session},
+                         &saverSettings,
+                         lastPictureName,
+                         &lastPictureSearchDone,
+                         imagesFolderFullPath};
+    session.renderThread.reset(startRenderThread(runRenderThread, &session.renderJob));
+    if (session.renderThread)
+        SetThreadPriority(session.renderThread.get(), THREAD_PRIORITY_IDLE);
+}
+
+bool createSurfaces(SaverSession& session) {
     DDSURFACEDESC description = {};
     description.dwSize = sizeof(description);
     description.dwFlags = DDSD_CAPS;
     description.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
     IDirectDrawSurface* surface = nullptr;
-    if (FAILED(directDraw->CreateSurface(&description, &surface, nullptr)))
+    if (FAILED(session.directDraw->CreateSurface(&description, &surface, nullptr)))
         return false;
-    primarySurface = toSurface3(surface);
-    return createPictureSurface() && primarySurface;
+    const bool primary = toSurface3(surface, session.primarySurface);
+    return createPictureSurface(session) && primary;
 }
 
 } // namespace
 
 static_assert(sizeof(DDSURFACEDESC) == 108, "DirectDraw surface description size");
 
-bool setupDisplay(HWND window) {
-    if (!createDirectDraw() || !chooseDisplayMode(window) || !createSurfaces())
-        return reportDisplayFailure(window);
-    startRendering();
+bool setupDisplay(SaverSession& session) {
+    if (!createDirectDraw(session) || !chooseDisplayMode(session) || !createSurfaces(session))
+        return reportDisplayFailure(session);
+    startRendering(session);
     return true;
 }
 
-bool rebuildRendering(DWORD boundMs) {
-    if (!directDraw || !renderThreadHandle)
+bool rebuildRendering(SaverSession& session, DWORD boundMs) {
+    if (!session.directDraw || !session.renderThread)
         return false;
     // A thread that does not stop may still draw on the surface: both stay as they are.
-    if (!stopRenderThread(renderThreadHandle, boundMs))
+    if (!stopRenderThread(session.renderThread.get(), boundMs))
         return false;
-    CloseHandle(renderThreadHandle);
-    renderThreadHandle = nullptr;
-    releaseInterface(pictureSurface);
-    if (TargetRect.right <= TargetRect.left || TargetRect.bottom <= TargetRect.top ||
-        !createPictureSurface())
+    session.renderThread.reset();
+    session.pictureSurface.reset();
+    const TargetGeometry target = session.target();
+    if (target.right <= target.left || target.bottom <= target.top ||
+        !createPictureSurface(session))
         return false;
-    startRendering();
-    return renderThreadHandle != nullptr;
+    startRendering(session);
+    return static_cast<bool>(session.renderThread);
 }
 
-void releaseDisplay() {
-    if (!directDraw)
-        return;
-    releaseInterface(primarySurface);
-    releaseInterface(pictureSurface);
-    releaseInterface(directDraw);
+void releaseDisplay(SaverSession& session) {
+    session.primarySurface.reset();
+    session.pictureSurface.reset();
+    session.directDraw.reset();
 }

@@ -4,7 +4,8 @@
 #include "engine/win/render_control.h"
 #include "host/win/display.h"
 #include "host/win/fault_backstop.h"
-#include "host/win/host_state.h"
+#include "host/win/home_page_launch.h"
+#include "host/win/saver_session.h"
 #include "host/win/monitor_covers.h"
 #include "host/win/saver_window.h"
 #include "host/win/shutdown.h"
@@ -13,6 +14,9 @@
 #include "settings/win/settings_store.h"
 
 namespace {
+
+// The preview's tracker looks at its window every 50 ms.
+constexpr DWORD trackerEndBoundMs = 1000;
 
 // Shared by every process of this executable; zero while none runs.
 volatile LONG instanceCount __attribute__((section(".shared"), shared)) = 0;
@@ -39,7 +43,7 @@ class InstanceGate {
     bool left_ = false;
 };
 
-void runPreviewLoop() {
+void runPreviewLoop(HWND saverWindow) {
     PostMessageA(saverWindow, WM_USER, 0, 0);
     MSG message;
     for (;;) {
@@ -67,7 +71,7 @@ void runSaverLoop(MonitorCovers& covers) {
     }
 }
 
-void runConfigureLoop() {
+void runConfigureLoop(HWND settingsDialog) {
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         if (settingsDialog && IsDialogMessageA(settingsDialog, &message))
@@ -77,21 +81,39 @@ void runConfigureLoop() {
     }
 }
 
+bool measurePreview(void* owner, HWND preview, PreviewRect& placed) {
+    SaverSession& session = *static_cast<SaverSession*>(owner);
+    if (!session.measure(preview))
+        return false;
+    const TargetGeometry target = session.target();
+    placed = {target.left, target.top, target.right, target.bottom};
+    return true;
+}
+
+bool previewRendering(void* owner) {
+    return static_cast<bool>(static_cast<SaverSession*>(owner)->renderThread);
+}
+
+bool rebuildPreview(void* owner, DWORD boundMs) {
+    return rebuildRendering(*static_cast<SaverSession*>(owner), boundMs);
+}
+
 // Works out where the saver draws for the run mode; false when there is nowhere to draw.
-bool chooseTarget(const CommandLine& line) {
+// `previewHost` must outlive the dialog.
+bool chooseTarget(SaverSession& session, const CommandLine& line, const PreviewHost& previewHost) {
     if (!line.previewFlag && !line.saverFlag) {
-        settingsDialog = createSettingsDialog(moduleInstance);
-        if (!settingsDialog)
+        session.dialog = createSettingsDialog(session.instance, previewHost);
+        if (!session.dialog)
             return false;
-        parentWindow = GetDlgItem(settingsDialog, IDC_PREVIEW);
-        measureWindow(parentWindow);
+        session.parent = GetDlgItem(session.dialog, IDC_PREVIEW);
+        session.measure(session.parent);
     }
     if (line.previewFlag) {
-        parentWindow = reinterpret_cast<HWND>(static_cast<UINT_PTR>(line.windowNumber));
-        measureWindow(parentWindow);
+        session.parent = reinterpret_cast<HWND>(static_cast<UINT_PTR>(line.windowNumber));
+        session.measure(session.parent);
     } else if (line.saverFlag) {
-        TargetOrigin = {0, 0};
-        TargetRect = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        session.setTarget(
+            {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), 0, 0});
     }
     return true;
 }
@@ -104,37 +126,42 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR argumen
     if (!gate.alone())
         return gate.leave();
 
-    moduleInstance = instance;
     CommandLine line = parseCommandLine(arguments);
-    saverFlag = line.saverFlag;
-    previewFlag = line.previewFlag;
+    SaverSession session(instance, line.saverFlag, line.previewFlag);
 
     if (!loadSettings())
         return 0;
-    installFaultBackstop();
-    if (!chooseTarget(line))
+    installFaultBackstop(session);
+    const PreviewHost previewHost = {&session, measurePreview, previewRendering, rebuildPreview,
+                                     openHomePage};
+    if (!chooseTarget(session, line, previewHost))
         return 0;
     if (!previousInstance && !registerSaverClass(instance))
         return 0;
-    saverWindow = createSaverWindow(instance, showCommand);
+    HWND saverWindow = createSaverWindow(session, instance, showCommand);
     if (!saverWindow)
         return 0;
 
-    if (previewFlag) {
-        runPreviewLoop();
-    } else if (saverFlag) {
+    if (session.preview) {
+        runPreviewLoop(saverWindow);
+    } else if (session.saver) {
         {
             MonitorCovers covers(instance, saverWindow);
             runSaverLoop(covers);
         }
-        showDeferredNotices();
+        showDeferredNotices(session);
     } else {
-        runConfigureLoop();
+        runConfigureLoop(session.dialog);
     }
     const int exitCode = gate.leave();
     // A render thread left inside a decode or a folder walk ends with the process, before
     // the program's own objects are torn down under it.
     if (renderThreadRunning())
         ExitProcess(static_cast<UINT>(exitCode));
+    // The session goes with this frame: its tracker, which sees the window gone within a
+    // period, first; a fault from now on has no display to put back.
+    if (session.previewTracker)
+        WaitForSingleObject(session.previewTracker.get(), trackerEndBoundMs);
+    forgetFaultBackstopSession();
     return exitCode;
 }

@@ -1,7 +1,5 @@
 #include "host/win/fault_backstop.h"
 
-#include "host/win/display.h"
-#include "host/win/host_state.h"
 #include "settings/settings_record.h"
 #include "settings/win/settings_store.h"
 
@@ -14,6 +12,10 @@ namespace {
 // The filter gets no context from Windows, so the full path of "vellutor.fsl" is prepared
 // here once, before any thread runs; the filter only reads it.
 char rememberedPicturePath[MAX_PATH] = {};
+
+// The session whose display a fault puts back: an exception filter gets no parameter, so
+// the one session of the process is named here. Set before any other thread starts.
+const SaverSession* volatile faultSession = nullptr;
 
 // Writes the remembered picture with nothing but the stack and direct file calls: the
 // faulting thread may hold the heap's lock or any of the program's own.
@@ -36,8 +38,10 @@ void writeRememberedPictureNow() {
 // Puts the desktop's display mode back. DirectDraw's own restore first, as the normal
 // ending does; the system's registry mode when that fails.
 void restoreDisplayNow() {
-    if (!saverFlag || !displayModeChanged)
+    const SaverSession* session = faultSession;
+    if (!session || !session->saver || !session->displayModeChanged)
         return;
+    IDirectDraw2* directDraw = session->directDraw.get();
     if (!directDraw || FAILED(directDraw->RestoreDisplayMode()))
         ChangeDisplaySettingsA(nullptr, 0);
 }
@@ -52,7 +56,8 @@ LONG WINAPI onUnhandledFault(EXCEPTION_POINTERS*) {
 
 } // namespace
 
-void installFaultBackstop() {
+void installFaultBackstop(const SaverSession& session) {
+    faultSession = &session;
     std::string dir;
     if (readInstallDir(dir)) {
         const char* separator = !dir.empty() && dir.back() != '\\' ? "\\" : "";
@@ -63,4 +68,8 @@ void installFaultBackstop() {
     }
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     SetUnhandledExceptionFilter(onUnhandledFault);
+}
+
+void forgetFaultBackstopSession() {
+    faultSession = nullptr;
 }

@@ -3,6 +3,8 @@
 // saver frozen over the desktop, nor bring up a fault dialog or a debugger.
 #pragma once
 
+#include "host/win/saver_session.h"
+
 #include <windows.h>
 
 // The exit code of a process that the backstop ended.
@@ -10,4 +12,6 @@ constexpr UINT faultExitCode = 3;
 
 // Installs the process-wide filter and keeps the system's fault dialogs away. Call once the
 // install directory is known (after the settings are loaded) and before any thread starts.
-void installFaultBackstop();
+void installFaultBackstop(const SaverSession& session);
+// The session is going: a later fault only ends the process.
+void forgetFaultBackstopSession();

@@ -1,8 +1,8 @@
 #include "host/win/home_page_launch.h"
 
-#include "host/home_page.h"
+#include "resources/home_page.h"
 #include "host/launch_rate_limit.h"
-#include "host/win/scoped.h"
+#include "resources/win/scoped.h"
 #include "settings/install_paths.h"
 
 #include <string>

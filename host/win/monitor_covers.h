@@ -3,7 +3,7 @@
 // the saver exactly as input on the saver window does.
 #pragma once
 
-#include "host/win/scoped.h"
+#include "resources/win/scoped.h"
 
 #include <windows.h>
 

@@ -3,8 +3,7 @@
 #include "host/win/display.h"
 #include "host/win/home_page_launch.h"
 #include "host/win/monitor_covers.h"
-#include "host/win/host_state.h"
-#include "host/win/scoped.h"
+#include "resources/win/scoped.h"
 #include "host/win/shutdown.h"
 
 #include <windowsx.h>
@@ -17,49 +16,61 @@ constexpr DWORD previewTrackPeriodMs = 50;
 constexpr int logoSize = 100;
 constexpr const char* logoResource = "LOGO";
 
-POINT mouseReference = {0, 0};
+// The session, from the window's data; null before WM_NCCREATE has stored it.
+SaverSession* sessionOf(HWND window) {
+    return reinterpret_cast<SaverSession*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
 
+void onNonClientCreate(HWND window, const CREATESTRUCTA& creation) {
+    auto* session = static_cast<SaverSession*>(creation.lpCreateParams);
+    session->window = window;
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(session));
+}
+
+// Keeps the target on the preview while its host window moves; ends with the window.
 DWORD WINAPI previewTracker(void* parameter) {
-    HWND window = static_cast<HWND>(parameter);
+    SaverSession& session = *static_cast<SaverSession*>(parameter);
     do {
         Sleep(previewTrackPeriodMs);
-    } while (measureWindow(window));
+    } while (session.measure(session.window));
     return 0;
 }
 
-LRESULT onCreate(HWND window) {
-    mouseReference = {0, 0};
-    if (previewFlag) {
-        // The tracker ends by itself once the window is gone; nobody waits for it.
-        ScopedHandle tracker(CreateThread(nullptr, 0, previewTracker, window, 0, nullptr));
+LRESULT onCreate(SaverSession& session) {
+    session.mouseReference = {0, 0};
+    if (session.preview) {
+        // The tracker ends by itself once the window is gone; the session waits for that
+        // before it goes.
+        session.previewTracker.reset(
+            CreateThread(nullptr, 0, previewTracker, &session, 0, nullptr));
     }
     return 0;
 }
 
-void paintPreview(HWND window) {
+void paintPreview(const SaverSession& session, HWND window) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    if (previewFlag && dc) {
-        ScopedBitmap logo(LoadBitmapA(moduleInstance, logoResource));
+    if (session.preview && dc) {
+        const TargetGeometry target = session.target();
+        ScopedBitmap logo(LoadBitmapA(session.instance, logoResource));
         ScopedMemoryDC memory(CreateCompatibleDC(dc));
         if (logo && memory) {
             ScopedSelect selected(memory.get(), logo.get());
             SetStretchBltMode(dc, HALFTONE);
             SetBrushOrgEx(dc, 0, 0, nullptr);
-            StretchBlt(dc, 0, 0, TargetRect.right - TargetOrigin.x,
-                       TargetRect.bottom - TargetOrigin.y, memory.get(), 0, 0, logoSize, logoSize,
-                       SRCCOPY);
+            StretchBlt(dc, 0, 0, target.right - target.originX, target.bottom - target.originY,
+                       memory.get(), 0, 0, logoSize, logoSize, SRCCOPY);
         }
     }
     EndPaint(window, &paint);
 }
 
-void onSetCursor() {
-    SetCursor(saverFlag ? nullptr : LoadCursorA(nullptr, IDC_ARROW));
+void onSetCursor(const SaverSession& session) {
+    SetCursor(session.saver ? nullptr : LoadCursorA(nullptr, IDC_ARROW));
 }
 
-void onSystemCommand(HWND window, WPARAM command) {
-    if (previewFlag)
+void onSystemCommand(const SaverSession& session, HWND window, WPARAM command) {
+    if (session.preview)
         return;
     switch (command) {
     case SC_CLOSE:
@@ -73,57 +84,63 @@ void onSystemCommand(HWND window, WPARAM command) {
     }
 }
 
-void onMouseMove(HWND window, int x, int y) {
-    if (!saverFlag)
+void onMouseMove(SaverSession& session, HWND window, int x, int y) {
+    if (!session.saver)
         return;
-    if (mouseReference.x + mouseReference.y == 0)
-        mouseReference = {x, y};
-    int drift = (mouseReference.x + mouseReference.y) - (x + y);
+    POINT& reference = session.mouseReference;
+    if (reference.x + reference.y == 0)
+        reference = {x, y};
+    int drift = (reference.x + reference.y) - (x + y);
     if (drift > pointerDriftLimit || drift < -pointerDriftLimit)
         endSaver(window);
 }
 
-void onLeftButtonUp(HWND window) {
-    if (previewFlag)
+void onLeftButtonUp(const SaverSession& session, HWND window) {
+    if (session.preview)
         openHomePageFromPreview();
-    else if (saverFlag)
+    else if (session.saver)
         endSaver(window);
 }
 
 // Another program taking the foreground ends a full-screen run, as a key would. The window's
 // user data notes that it has once been active: losing the activation before that (while
 // the run starts) is not the user's doing.
-void onActivateApp(HWND window, bool active) {
-    if (!saverFlag)
+void onActivateApp(SaverSession& session, HWND window, bool active) {
+    if (!session.saver)
         return;
     if (active) {
-        SetWindowLongPtrA(window, GWLP_USERDATA, 1);
+        session.wasActive = true;
         return;
     }
-    if (GetWindowLongPtrA(window, GWLP_USERDATA) != 0)
+    if (session.wasActive)
         endSaver(window);
 }
 
 // The covers of the other monitors belong to the message loop, which makes them anew.
-void onDisplayChange() {
-    if (saverFlag)
+void onDisplayChange(const SaverSession& session) {
+    if (session.saver)
         PostThreadMessageA(GetCurrentThreadId(), monitorsChangedMessage, 0, 0);
 }
 
 } // namespace
 
 LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE)
+        onNonClientCreate(window, *reinterpret_cast<const CREATESTRUCTA*>(lParam));
+    SaverSession* session = sessionOf(window);
+    if (!session)
+        return DefWindowProcA(window, message, wParam, lParam);
     switch (message) {
     case WM_CREATE:
-        return onCreate(window);
+        return onCreate(*session);
     case WM_DESTROY:
         endSaver(window);
         return 0;
     case WM_PAINT:
-        paintPreview(window);
+        paintPreview(*session, window);
         return 1;
     case WM_SETCURSOR:
-        onSetCursor();
+        onSetCursor(*session);
         return 0;
     case WM_KEYDOWN:
     case WM_KEYUP:
@@ -133,26 +150,26 @@ LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         endSaver(window);
         return 0;
     case WM_SYSCOMMAND:
-        onSystemCommand(window, wParam);
+        onSystemCommand(*session, window, wParam);
         return 0;
     case WM_MOUSEMOVE:
-        onMouseMove(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        onMouseMove(*session, window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
         return 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
         return 0;
     case WM_LBUTTONUP:
-        onLeftButtonUp(window);
+        onLeftButtonUp(*session, window);
         return 0;
     case WM_RBUTTONDOWN:
     case WM_RBUTTONDBLCLK:
         endSaver(window);
         return 0;
     case WM_ACTIVATEAPP:
-        onActivateApp(window, wParam != FALSE);
+        onActivateApp(*session, window, wParam != FALSE);
         return 0;
     case WM_DISPLAYCHANGE:
-        onDisplayChange();
+        onDisplayChange(*session);
         return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);
@@ -169,19 +186,18 @@ bool registerSaverClass(HINSTANCE instance) {
     return RegisterClassExA(&windowClass) != 0;
 }
 
-HWND createSaverWindow(HINSTANCE instance, int showCommand) {
-    moduleInstance = instance;
-    DWORD style = (saverFlag ? WS_POPUP : WS_CHILD) | WS_VISIBLE;
-    HWND window =
-        CreateWindowExA(WS_EX_TOPMOST, saverClassName, saverWindowTitle, style, 0, 0,
-                        TargetRect.right - TargetOrigin.x, TargetRect.bottom - TargetOrigin.y,
-                        parentWindow, nullptr, instance, nullptr);
+HWND createSaverWindow(SaverSession& session, HINSTANCE instance, int showCommand) {
+    DWORD style = (session.saver ? WS_POPUP : WS_CHILD) | WS_VISIBLE;
+    const TargetGeometry target = session.target();
+    HWND window = CreateWindowExA(WS_EX_TOPMOST, saverClassName, saverWindowTitle, style, 0, 0,
+                                  target.right - target.originX, target.bottom - target.originY,
+                                  session.parent, nullptr, instance, &session);
     if (!window)
         return nullptr;
     ShowWindow(window, showCommand);
     UpdateWindow(window);
-    if (previewFlag)
+    if (session.preview)
         return window;
     SetFocus(window);
-    return setupDisplay(window) ? window : nullptr;
+    return setupDisplay(session) ? window : nullptr;
 }

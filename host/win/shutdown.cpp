@@ -1,9 +1,7 @@
 #include "host/win/shutdown.h"
 
 #include "engine/win/render_control.h"
-#include "host/win/display.h"
-#include "host/win/host_state.h"
-#include "host/win/scoped.h"
+#include "resources/win/scoped.h"
 #include "pictures/win/bitmap_writer.h"
 #include "pictures/win/picture_loader.h"
 #include "pictures/win/wallpaper_generator.h"
@@ -15,49 +13,42 @@ namespace {
 // thread stuck in a decoder is left to the end of the process rather than killed mid-call.
 constexpr DWORD renderStopBoundMs = 2000;
 
-volatile LONG shutdownCount = 0;
-
-// Set by the shutdown, which runs inside the window procedure, and taken once the message
-// loop has ended: a message box shown from the window procedure would sit behind the
-// topmost saver window and be closed at once by the quit that follows. Main thread only.
-bool wallpaperNoticePending = false;
-
 // The last frame of the screen becomes the desktop wallpaper when the user asked for it.
-void captureFrame() {
-    if (!saverSettings.wallpaperGenerator || !saverFlag || !primarySurface)
+void captureFrame(SaverSession& session) {
+    if (!saverSettings.wallpaperGenerator || !session.saver || !session.primarySurface)
         return;
+    const TargetGeometry target = session.target();
     ScopedBitmap frame;
     {
-        ScopedSurfaceDC screen(primarySurface);
+        ScopedSurfaceDC screen(session.primarySurface.get());
         if (!screen)
             return;
         ScopedMemoryDC memory(CreateCompatibleDC(screen.get()));
-        int width = TargetRect.right - TargetRect.left;
-        int height = TargetRect.bottom - TargetRect.top;
+        int width = target.right - target.left;
+        int height = target.bottom - target.top;
         frame.reset(CreateCompatibleBitmap(screen.get(), width, height));
         if (!memory || !frame)
             return;
         ScopedSelect selected(memory.get(), frame.get());
-        BitBlt(memory.get(), 0, 0, width, height, screen.get(), TargetRect.left, TargetRect.top,
-               SRCCOPY);
+        BitBlt(memory.get(), 0, 0, width, height, screen.get(), target.left, target.top, SRCCOPY);
     }
     // Selected nowhere and with the surface's context given back, the frame can be written.
     if (saverSettings.wallpaperGenerator == 1 &&
         writeWallpaper(frame.get()) == WallpaperOutcome::NoWritableFile)
-        wallpaperNoticePending = true;
+        session.wallpaperNoticePending = true;
 }
 
-void restoreDisplayMode() {
-    if (saverFlag && saverSettings.videoMode != 0 && directDraw && displayModeChanged)
-        directDraw->RestoreDisplayMode();
+void restoreDisplayMode(SaverSession& session) {
+    if (session.saver && saverSettings.videoMode != 0 && session.directDraw &&
+        session.displayModeChanged)
+        session.directDraw->RestoreDisplayMode();
 }
 
-void stopRendering() {
-    if (!renderThreadHandle)
+void stopRendering(SaverSession& session) {
+    if (!session.renderThread)
         return;
-    stopRenderThreadUnlessDetached(renderThreadHandle, renderStopBoundMs);
-    CloseHandle(renderThreadHandle);
-    renderThreadHandle = nullptr;
+    stopRenderThreadUnlessDetached(session.renderThread.get(), renderStopBoundMs);
+    session.renderThread.reset();
 }
 
 } // namespace
@@ -68,27 +59,28 @@ void endSaver(HWND window) {
 }
 
 void shutdown(HWND window) {
-    if (InterlockedIncrement(&shutdownCount) > 1)
+    auto* session = reinterpret_cast<SaverSession*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (!session || InterlockedIncrement(&session->shutdownCount) > 1)
         return;
     // Parked at a safe point, the render thread holds no surface lock while the frame is
     // captured and the display mode is put back; it is stopped right after.
-    if (renderThreadHandle)
+    if (session->renderThread)
         holdRender();
-    captureFrame();
-    restoreDisplayMode();
-    stopRendering();
+    captureFrame(*session);
+    restoreDisplayMode(*session);
+    stopRendering(*session);
     writeRememberedPicture();
     ShowWindow(window, SW_MINIMIZE);
 }
 
-void showDeferredNotices() {
-    if (!wallpaperNoticePending)
+void showDeferredNotices(SaverSession& session) {
+    if (!session.wallpaperNoticePending)
         return;
-    wallpaperNoticePending = false;
+    session.wallpaperNoticePending = false;
     // The saver's windows go first, and with them whatever is still queued, the quit
     // included: a message box returns at once while a quit is pending.
-    if (saverWindow)
-        ShowWindow(saverWindow, SW_HIDE);
+    if (session.window)
+        ShowWindow(session.window, SW_HIDE);
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     }

@@ -1,11 +1,14 @@
 // Ending the saver: the shutdown sequence runs once, then the message loop ends.
 #pragma once
 
+#include "host/win/saver_session.h"
+
 #include <windows.h>
 
+// `window` is the saver window, whose data holds its session.
 void endSaver(HWND window);
 void shutdown(HWND window);
 // Shows what the shutdown could not show while the saver's windows were up (a wallpaper
 // that no file would take). Called once the message loop has ended and every other window
 // of the saver is gone; hides the saver window first.
-void showDeferredNotices();
+void showDeferredNotices(SaverSession& session);

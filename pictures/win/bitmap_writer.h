@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "host/win/scoped.h"
+#include "resources/win/scoped.h"
 #include "pictures/bitmap_layout.h"
 
 // A bitmap's information header, colour table and pixel rows in one block from the page

@@ -1,10 +1,12 @@
 #include "pictures/win/desktop_wallpaper.h"
 
-#include "host/win/scoped.h"
+#include "resources/win/scoped.h"
 
 #include <string>
 #include <utility>
 
+// The desktop's wallpaper setting is the system's, one for the process; the wallpaper
+// generator, below the session, reaches it here.
 DesktopWallpaper desktopWallpaper;
 
 namespace {

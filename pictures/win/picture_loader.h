@@ -6,33 +6,8 @@
 #include <ddraw.h>
 #include <olectl.h>
 
-#include "host/win/scoped.h"
-
-// The device context of a DirectDraw surface, given back with ReleaseDC.
-// result() holds the HRESULT of GetDC, so a caller can pass a failure on.
-class ScopedSurfaceDC {
-  public:
-    explicit ScopedSurfaceDC(IDirectDrawSurface3* surface) : surface_(surface) {
-        result_ = surface_ ? surface_->GetDC(&dc_) : E_FAIL;
-        if (FAILED(result_))
-            dc_ = nullptr;
-    }
-    ~ScopedSurfaceDC() {
-        if (dc_)
-            surface_->ReleaseDC(dc_);
-    }
-    ScopedSurfaceDC(const ScopedSurfaceDC&) = delete;
-    ScopedSurfaceDC& operator=(const ScopedSurfaceDC&) = delete;
-
-    HDC get() const { return dc_; }
-    HRESULT result() const { return result_; }
-    explicit operator bool() const { return dc_ != nullptr; }
-
-  private:
-    IDirectDrawSurface3* surface_;
-    HDC dc_ = nullptr;
-    HRESULT result_ = E_FAIL;
-};
+#include "resources/win/scoped.h"
+#include "resources/win/surface_dc.h"
 
 // Files above this size are refused before any buffer is allocated.
 constexpr DWORD maxPictureFileSize = 256u * 1024u * 1024u;

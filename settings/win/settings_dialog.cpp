@@ -2,11 +2,8 @@
 
 #include "engine/win/render_control.h"
 #include "engine/win/render_thread.h"
-#include "host/home_page.h"
-#include "host/win/display.h"
-#include "host/win/home_page_launch.h"
-#include "host/win/host_state.h"
-#include "host/win/scoped.h"
+#include "resources/home_page.h"
+#include "resources/win/scoped.h"
 #include "resources/resource_ids.h"
 #include "settings/dialog_controls.h"
 #include "settings/win/settings_store.h"
@@ -55,6 +52,11 @@ void setCheck(HWND dialog, int id, bool checked) {
     sendItem(dialog, id, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED);
 }
 
+// The saver's side, kept in the dialog's window data from WM_INITDIALOG on; null before.
+const PreviewHost* hostOf(HWND dialog) {
+    return reinterpret_cast<const PreviewHost*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
 bool isChecked(HWND dialog, int id) {
     return sendItem(dialog, id, BM_GETCHECK) == BST_CHECKED;
 }
@@ -99,7 +101,8 @@ void createHomePageLink(HWND dialog) {
     hyperLink.create(area, homePageUrl, dialog);
 }
 
-BOOL onInitDialog(HWND dialog) {
+BOOL onInitDialog(HWND dialog, LPARAM host) {
+    SetWindowLongPtrA(dialog, DWLP_USER, host);
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
     SendMessageA(dialog, WM_SETICON, ICON_BIG,
                  reinterpret_cast<LPARAM>(LoadIconA(instance, dialogIconName)));
@@ -111,19 +114,19 @@ BOOL onInitDialog(HWND dialog) {
     return TRUE;
 }
 
-// Keeps TargetRect on the preview, and the preview still while it is not wholly on the
-// screen (the render thread would draw over whatever lies beyond the edge).
+// Keeps the saver's target on the preview, and the preview still while it is not wholly on
+// the screen (the render thread would draw over whatever lies beyond the edge).
 void onMove(HWND dialog) {
     HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
-    if (!preview)
+    const PreviewHost* host = hostOf(dialog);
+    if (!preview || !host)
         return;
     holdRender();
-    if (!measureWindow(preview)) {
+    PreviewRect placed = {};
+    if (!host->measure(host->owner, preview, placed)) {
         releaseRender();
         return;
     }
-    const PreviewRect placed = {TargetRect.left, TargetRect.top, TargetRect.right,
-                                TargetRect.bottom};
     const bool onScreen =
         previewWhollyOnScreen(placed, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     for (int i = previewFreeze.releaseAfterMove(onScreen); i > 0; --i)
@@ -142,7 +145,8 @@ void onHorizontalScroll(HWND dialog, WPARAM wParam, HWND control) {
                            : static_cast<long>(SendMessageA(control, TBM_GETPOS, 0, 0));
     saverSettings.*slider->field = sliderValue(code, HIWORD(wParam), asked);
     // Once per finished change, so the water surface is rebuilt once, not on every step.
-    if (id == IDC_WAVE_SIZE && code == sliderEndTrack && renderThreadHandle)
+    if (id == IDC_WAVE_SIZE && code == sliderEndTrack && hostOf(dialog) &&
+        hostOf(dialog)->rendering(hostOf(dialog)->owner))
         waveSurfaceValid = 0;
 }
 
@@ -177,7 +181,8 @@ void onSetImagesFolder(HWND dialog) {
 // The process ends with the dialog, and this hold with it.
 void onHomePage(HWND dialog) {
     holdRender();
-    openHomePage();
+    if (const PreviewHost* host = hostOf(dialog))
+        host->openHomePage();
     DestroyWindow(dialog);
 }
 
@@ -238,14 +243,16 @@ void fitPreview(HWND dialog) {
     HWND saver = preview ? GetWindow(preview, GW_CHILD) : nullptr;
     RECT frame = {};
     RECT shown = {};
-    if (!saver || !GetClientRect(preview, &frame) || !GetClientRect(saver, &shown))
+    const PreviewHost* host = hostOf(dialog);
+    if (!saver || !host || !GetClientRect(preview, &frame) || !GetClientRect(saver, &shown))
         return;
     RenderHold hold;
     SetWindowPos(saver, nullptr, 0, 0, frame.right, frame.bottom,
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
-    measureWindow(preview);
+    PreviewRect placed = {};
+    host->measure(host->owner, preview, placed);
     if (frame.right != shown.right || frame.bottom != shown.bottom)
-        rebuildRendering(previewRebuildBoundMs);
+        host->rebuild(host->owner, previewRebuildBoundMs);
 }
 
 // The system scales a per-monitor aware dialog and its controls by itself (the result
@@ -263,7 +270,7 @@ INT_PTR onListBoxColour(HDC dc) {
 INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
-        return onInitDialog(dialog);
+        return onInitDialog(dialog, lParam);
     case WM_MOVE:
         onMove(dialog);
         return FALSE;
@@ -309,6 +316,7 @@ DWORD WINAPI dropListWatcher(void* comboBox) {
     return 0;
 }
 
-HWND createSettingsDialog(HINSTANCE instance) {
-    return CreateDialogParamA(instance, dialogTemplate, nullptr, settingsDialogProc, 0);
+HWND createSettingsDialog(HINSTANCE instance, const PreviewHost& host) {
+    return CreateDialogParamA(instance, dialogTemplate, nullptr, settingsDialogProc,
+                              reinterpret_cast<LPARAM>(&host));
 }

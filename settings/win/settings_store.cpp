@@ -1,6 +1,6 @@
 #include "settings/win/settings_store.h"
 
-#include "host/win/scoped.h"
+#include "resources/win/scoped.h"
 #include "settings/install_paths.h"
 
 #include <windows.h>
@@ -8,6 +8,8 @@
 #include <cstring>
 #include <vector>
 
+// The process's one settings record and remembered picture: loaded before the session is
+// made, written by the shutdown and by the fault backstop, which gets no parameter.
 SaverSettings saverSettings = {};
 char lastPictureName[lastPictureNameSize] = {};
 std::uint8_t lastPictureSearchDone = 0;

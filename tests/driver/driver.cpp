@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "host/win/scoped.h"
+#include "resources/win/scoped.h"
 
 namespace {
 

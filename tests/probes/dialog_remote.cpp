@@ -4,7 +4,7 @@
 // folder browser, and seeing where the keyboard focus is. Usage: probe_dialog_remote <command>
 // <window> [arguments]; one "key value" per line; exit code 0 on success, 1 when the window is not
 // there.
-#include "host/win/scoped.h"
+#include "resources/win/scoped.h"
 
 #include <commctrl.h>
 #include <shlobj.h>

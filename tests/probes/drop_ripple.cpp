@@ -6,8 +6,6 @@
 #include "engine/surface_heap.h"
 #include "engine/win/drop_ripple.h"
 #include "engine/win/render_control.h"
-#include "host/win/display.h"
-#include "host/win/host_state.h"
 #include "pictures/win/picture_loader.h"
 #include "settings/win/settings_store.h"
 
@@ -15,6 +13,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+
+// The probe's own display, as a saver session would hold it.
+IDirectDraw2* directDraw = nullptr;
+IDirectDrawSurface3* primarySurface = nullptr;
+IDirectDrawSurface3* pictureSurface = nullptr;
+struct {
+    LONG left, top, right, bottom;
+} TargetRect = {};
+struct {
+    LONG x, y;
+} TargetOrigin = {};
 
 namespace {
 
@@ -104,8 +113,15 @@ HANDLE rippleHeap = nullptr;
 
 DWORD WINAPI dropOnce(void*) {
     {
-        DropRipple ripple(rippleHeap, TargetRect.right, TargetRect.bottom);
-        ripple.prepareRipple();
+        const RenderTarget target = {directDraw, primarySurface, pictureSurface,
+                                     [](const void*) {
+                                         return TargetGeometry{TargetRect.left,  TargetRect.top,
+                                                               TargetRect.right, TargetRect.bottom,
+                                                               TargetOrigin.x,   TargetOrigin.y};
+                                     },
+                                     nullptr};
+        DropRipple ripple(rippleHeap, target, TargetRect.right, TargetRect.bottom);
+        ripple.prepareRipple(saverSettings.waveSize);
         ripple.dropStep();
     }
     renderThreadEnded();

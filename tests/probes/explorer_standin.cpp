@@ -1,7 +1,7 @@
 // Stands in for explorer.exe: records the command line it was started with in
 // "explorer-command.txt" next to itself, so a test can see what the saver asked for, and
 // leaves "explorer-started-<process id>.txt" there too, so a test can count the starts.
-#include "host/win/scoped.h"
+#include "resources/win/scoped.h"
 
 #include <cstring>
 #include <string>

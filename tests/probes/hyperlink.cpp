@@ -2,7 +2,7 @@
 // the painted text (blue, underlined, on the parent's own background), creation with and
 // without text, and a click on a target the shell cannot open (the test watches for the
 // beep in a relay trace). Usage: probe_hyperlink; "key value" lines.
-#include "host/win/scoped.h"
+#include "resources/win/scoped.h"
 #include "widgets/win/hyperlink.h"
 
 #include <cstdio>

@@ -1,9 +1,9 @@
 // Paints the control-panel preview in-process and compares it with the logo stretched over
 // the same area, since another process's drawing into a child window does not reach the
 // screen under Wine. Usage: probe_preview_paint <vellutor.scr> <width> <height>
-#include "host/win/host_state.h"
+#include "host/win/saver_session.h"
 #include "host/win/saver_window.h"
-#include "host/win/scoped.h"
+#include "resources/win/scoped.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -89,18 +89,18 @@ int main(int argc, char** argv) {
         std::puts("error cannot load the saver's resources");
         return 2;
     }
-    previewFlag = true;
-    HWND host = createHost(width, height);
-    parentWindow = host;
-    measureWindow(host);
     HINSTANCE self = GetModuleHandleA(nullptr);
+    SaverSession session(self, false, true);
+    HWND host = createHost(width, height);
+    session.parent = host;
+    session.measure(host);
     registerSaverClass(self);
-    HWND window = createSaverWindow(self, SW_SHOW);
+    HWND window = createSaverWindow(session, self, SW_SHOW);
     if (!window) {
         std::puts("error no saver window");
         return 2;
     }
-    moduleInstance = saver.get(); // the logo lives in the saver's resources
+    session.instance = saver.get(); // the logo lives in the saver's resources
     InvalidateRect(window, nullptr, FALSE);
     UpdateWindow(window);
     pumpFor(300);

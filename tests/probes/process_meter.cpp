@@ -4,7 +4,7 @@
 // line per sample:
 //   sample MS WORKING_SET PRIVATE_BYTES PAGEFILE HANDLES GDI USER
 // (bytes; -1 where the call failed), then "gone" once the window's process has ended.
-#include "host/win/scoped.h"
+#include "resources/win/scoped.h"
 
 #include <windows.h>
 #include <psapi.h>

@@ -12,8 +12,6 @@
 #include "engine/win/drop_ripple.h"
 #include "engine/win/frame_pacer.h"
 #include "engine/win/render_control.h"
-#include "host/win/display.h"
-#include "host/win/host_state.h"
 #include "pictures/win/picture_loader.h"
 #include "settings/win/settings_store.h"
 
@@ -21,6 +19,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
+
+// The probe's own display, as a saver session would hold it.
+IDirectDraw2* directDraw = nullptr;
+IDirectDrawSurface3* primarySurface = nullptr;
+IDirectDrawSurface3* pictureSurface = nullptr;
+struct {
+    LONG left, top, right, bottom;
+} TargetRect = {};
+struct {
+    LONG x, y;
+} TargetOrigin = {};
 
 namespace {
 
@@ -65,10 +74,17 @@ DWORD WINAPI playDrops(void* parameter) {
         FramePacer pacer(directDraw);
         run.refreshHz = pacer.refreshHz();
         run.verticalBlank = pacer.usesVerticalBlank();
-        DropRipple ripple(run.heap, TargetRect.right, TargetRect.bottom);
+        const RenderTarget target = {directDraw, primarySurface, pictureSurface,
+                                     [](const void*) {
+                                         return TargetGeometry{TargetRect.left,  TargetRect.top,
+                                                               TargetRect.right, TargetRect.bottom,
+                                                               TargetOrigin.x,   TargetOrigin.y};
+                                     },
+                                     nullptr};
+        DropRipple ripple(run.heap, target, TargetRect.right, TargetRect.bottom);
         if (run.paced)
             ripple.pacedBy(&pacer);
-        ripple.prepareRipple();
+        ripple.prepareRipple(saverSettings.waveSize);
         const double began = seconds();
         for (int drop = 0; drop < run.drops; ++drop)
             ripple.dropStep();

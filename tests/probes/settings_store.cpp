@@ -7,7 +7,7 @@
 //   hold FILE MS              keeps FILE open (read access, read sharing) for MS ms
 #include "settings/win/settings_store.h"
 
-#include "host/win/scoped.h"
+#include "resources/win/scoped.h"
 
 #include <windows.h>
 

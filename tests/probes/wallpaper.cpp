@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "host/win/scoped.h"
+#include "resources/win/scoped.h"
 #include "pictures/win/bitmap_writer.h"
 #include "pictures/win/desktop_wallpaper.h"
 #include "pictures/win/wallpaper_generator.h"

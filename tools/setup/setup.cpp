@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "host/win/scoped.h"
+#include "resources/win/scoped.h"
 #include "settings/install_paths.h"
 #include "settings/settings_record.h"
 #include "settings/setup_record.h"

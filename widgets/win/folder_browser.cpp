@@ -1,6 +1,6 @@
 #include "widgets/win/folder_browser.h"
 
-#include "host/win/scoped.h"
+#include "resources/win/scoped.h"
 
 #include <ole2.h>
 

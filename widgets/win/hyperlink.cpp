@@ -1,12 +1,14 @@
 #include "widgets/win/hyperlink.h"
 
-#include "host/win/scoped.h"
+#include "resources/win/scoped.h"
 
 #include <shellapi.h>
 
 #include <string>
 
 const char hyperLinkClassName[] = "STATIC_HYPER";
+// Loaded with the window class, which is process-wide too; the link's window procedure
+// has no other place to find it.
 HCURSOR handCursor = nullptr;
 
 namespace {
@@ -124,6 +126,7 @@ void openLinkTarget(const std::string& target) {
         MessageBeep(0);
 }
 
-// The class first, so that it exists before any link and goes after the last one.
+// The class first, so that it exists before any link and goes after the last one. The
+// dialog's one link; a window class is registered once per process.
 HyperLinkClass hyperLinkClass;
 HyperLink hyperLink;

@@ -1,0 +1,36 @@
+// What the render thread draws with and on. The host fills it before the thread starts and
+// keeps every object it names alive until the thread has ended.
+#pragma once
+
+#include "engine/reveal.h"
+#include "engine/show_settings.h"
+
+#include <windows.h>
+
+#include <ddraw.h>
+
+#include <cstdint>
+#include <string>
+
+struct RenderTarget {
+    IDirectDraw2* directDraw;
+    IDirectDrawSurface3* screen;  // the primary surface
+    IDirectDrawSurface3* picture; // off screen, of the target's size
+    // The target's place on the screen now, from its owner: a preview moves with its
+    // dialog while the thread runs, so it is asked for at every draw.
+    TargetGeometry (*place)(const void* owner);
+    const void* owner;
+
+    TargetGeometry where() const { return place(owner); }
+};
+
+struct RenderJob {
+    RenderTarget target;
+    const SaverSettings* settings;
+    // The remembered picture's name (lastPictureNameSize bytes) and whether the first scan
+    // still has to look for it.
+    char* lastPictureName;
+    std::uint8_t* lastPictureSearchDone;
+    // The folder to list as a full path; "" when there is none. Read at every new scan.
+    std::string (*imagesFolder)();
+};
