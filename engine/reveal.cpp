@@ -60,12 +60,13 @@ struct StepPlan {
     std::uint32_t backgroundKey;
     std::int32_t scatter;
     bool (*stopRequested)();
+    std::uint32_t firstRow;  // where an interrupted step goes on
+    std::uint32_t stoppedAt; // the first row not drawn, when a stop request ended the step
 };
 
 // Checked is for a target that does not fit the buffers: every position is tested, and
 // draws and copies that fall outside are dropped. The random sequence stays the same.
-template <int Bytes, bool Checked>
-bool runStep(const StepPlan& plan, const PixelFormat<Bytes> format) {
+template <int Bytes, bool Checked> bool runStep(StepPlan& plan, const PixelFormat<Bytes> format) {
     // Everything the loops use is copied into locals first: the byte writes below could
     // alias the plan, and would make the compiler reload it after every pixel.
     using Coord = std::conditional_t<Checked, std::int64_t, std::int32_t>;
@@ -92,9 +93,10 @@ bool runStep(const StepPlan& plan, const PixelFormat<Bytes> format) {
     bool (*const stopRequested)() = plan.stopRequested;
 
     RandomGenerator random = loadRandom();
-    for (std::uint32_t row = 0; row < rows; ++row) {
+    for (std::uint32_t row = plan.firstRow; row < rows; ++row) {
         if (stopRequested != nullptr && stopRequested()) {
             storeRandom(random);
+            plan.stoppedAt = row;
             return false;
         }
         for (std::uint32_t column = 0; column < columns; ++column) {
@@ -161,7 +163,7 @@ struct PendingPair {
     std::size_t cell;          // and that position's index in the reveal map
 };
 
-template <int Bytes> bool runAheadStep(const StepPlan& plan, const PixelFormat<Bytes> format) {
+template <int Bytes> bool runAheadStep(StepPlan& plan, const PixelFormat<Bytes> format) {
     const std::uint32_t rows = plan.rows, columns = plan.columns;
     const std::uint32_t boundX = plan.boundX, boundY = plan.boundY;
     const std::int32_t originX = plan.originX, originY = plan.originY;
@@ -190,9 +192,10 @@ template <int Bytes> bool runAheadStep(const StepPlan& plan, const PixelFormat<B
         makePair();
 
     std::uint32_t used = 0; // pairs taken out of the ring
-    for (std::uint32_t row = 0; row < rows; ++row) {
+    for (std::uint32_t row = plan.firstRow; row < rows; ++row) {
         if (stopRequested != nullptr && stopRequested()) {
             storeRandom({ring[used & (pairsAhead - 1)].stateBefore});
+            plan.stoppedAt = row;
             return false;
         }
         for (std::uint32_t column = 0; column < columns; ++column) {
@@ -277,11 +280,21 @@ bool revealAtDepth(StepPlan& plan, const SurfaceView& screen, const SurfaceView&
 bool revealStep(const SurfaceView& screen, std::uint32_t screenBitCount, const SurfaceView& picture,
                 const TargetGeometry& target, const RevealMapView& revealMap,
                 const RevealOptions& options) {
+    RevealProgress whole;
+    return revealStep(screen, screenBitCount, picture, target, revealMap, options, whole);
+}
+
+bool revealStep(const SurfaceView& screen, std::uint32_t screenBitCount, const SurfaceView& picture,
+                const TargetGeometry& target, const RevealMapView& revealMap,
+                const RevealOptions& options, RevealProgress& progress) {
     StepPlan plan{};
     const std::int64_t rows = std::int64_t{target.bottom} - target.top;
     const std::int64_t columns = std::int64_t{target.right} - target.left;
-    if (rows <= 0 || columns <= 0)
+    if (rows <= 0 || columns <= 0 || progress.nextRow >= rows) {
+        progress.nextRow = 0;
         return true;
+    }
+    plan.firstRow = progress.nextRow;
     plan.rows = static_cast<std::uint32_t>(rows);
     plan.columns = static_cast<std::uint32_t>(columns);
     // Computed in 32 bits, as the generator takes them.
@@ -309,14 +322,20 @@ bool revealStep(const SurfaceView& screen, std::uint32_t screenBitCount, const S
     plan.scatter = options.scatterCount;
     plan.stopRequested = options.stopRequested;
 
+    bool finished = true;
     switch (screenBitCount) {
     case 16:
-        return revealAtDepth<2>(plan, screen, picture, revealMap, options);
+        finished = revealAtDepth<2>(plan, screen, picture, revealMap, options);
+        break;
     case 24:
-        return revealAtDepth<3>(plan, screen, picture, revealMap, options);
+        finished = revealAtDepth<3>(plan, screen, picture, revealMap, options);
+        break;
     case 32:
-        return revealAtDepth<4>(plan, screen, picture, revealMap, options);
+        finished = revealAtDepth<4>(plan, screen, picture, revealMap, options);
+        break;
     default:
-        return true;
+        break;
     }
+    progress.nextRow = finished ? 0 : plan.stoppedAt;
+    return finished;
 }

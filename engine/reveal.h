@@ -39,6 +39,13 @@ struct RevealOptions {
     bool (*stopRequested)();
 };
 
+// Where a step stands. A stop request ends a step at a row boundary; the next call with the
+// same progress draws the rows that are left, with the numbers the whole step would have
+// drawn, so that a hold never shortens a step.
+struct RevealProgress {
+    std::uint32_t nextRow = 0; // 0 when no step is under way
+};
+
 // One reveal step with the shared random generator: a draw for every pixel of the target.
 // `screenBitCount` decides the layout of both surfaces (16, 24 or 32 bits; any other
 // depth draws nothing). Nothing outside the views is read or written, whatever the
@@ -46,3 +53,9 @@ struct RevealOptions {
 bool revealStep(const SurfaceView& screen, std::uint32_t screenBitCount, const SurfaceView& picture,
                 const TargetGeometry& target, const RevealMapView& revealMap,
                 const RevealOptions& options);
+// As above, beginning at `progress.nextRow`. True when the step is complete (progress is
+// then reset for the next step); false when a stop request ended it, with the first row not
+// drawn kept in `progress`.
+bool revealStep(const SurfaceView& screen, std::uint32_t screenBitCount, const SurfaceView& picture,
+                const TargetGeometry& target, const RevealMapView& revealMap,
+                const RevealOptions& options, RevealProgress& progress);

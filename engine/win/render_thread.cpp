@@ -179,20 +179,25 @@ void seedFromClock() {
     seedRandom(static_cast<std::uint32_t>(now.wDay + now.wHour + now.wMinute + now.wSecond));
 }
 
-// One reveal step on the locked surfaces; false when a surface cannot be locked.
-bool revealOnSurfaces(const RenderTarget& on, const CycleState& state,
-                      const RevealMapView& revealMap, const SaverSettings& settings) {
+enum class RevealDraw { Finished, Interrupted, NoSurface };
+
+// One reveal step, or the rest of one a hold interrupted, on the locked surfaces.
+RevealDraw revealOnSurfaces(const RenderTarget& on, const CycleState& state,
+                            const RevealMapView& revealMap, const SaverSettings& settings,
+                            RevealProgress& progress) {
     SurfaceLock screen(on.screen);
     if (!screen)
-        return false;
+        return RevealDraw::NoSurface;
     SurfaceLock picture(on.picture);
     if (!picture)
-        return false; // the screen's lock is given back on the way out
+        return RevealDraw::NoSurface; // the screen's lock is given back on the way out
     const TargetGeometry target = on.where();
     RevealOptions options = {state.cutBackground, state.scatterCount, state.channelMap,
                              settings.psychedeliaLevel, renderShouldPause};
-    revealStep(screen.view(), screen.bitCount(), picture.view(), target, revealMap, options);
-    return true;
+    return revealStep(screen.view(), screen.bitCount(), picture.view(), target, revealMap, options,
+                      progress)
+               ? RevealDraw::Finished
+               : RevealDraw::Interrupted;
 }
 
 } // namespace
@@ -226,6 +231,7 @@ DWORD WINAPI runRenderThread(void* parameter) {
     const RevealMapView revealMap = {revealCells.get(), width, height};
 
     CycleState state;
+    RevealProgress revealProgress;
     state.lastPictureName = job.lastPictureName;
     state.lastPictureSearchDone = job.lastPictureSearchDone;
     ImagesFolderListing listing(job.imagesFolder);
@@ -254,6 +260,7 @@ DWORD WINAPI runRenderThread(void* parameter) {
             return 0;
         if (state.pictureStep == 0 && startCycle(state, walk, settings, loadPicture)) {
             std::memset(revealCells.get(), 0, static_cast<size_t>(width) * height);
+            revealProgress = RevealProgress();
             recovery.pictureStarted();
             if (state.pictureStep == 0)
                 pacer.notePicture();
@@ -265,8 +272,12 @@ DWORD WINAPI runRenderThread(void* parameter) {
 
         StepAction action = stepActionFor(state.pictureStep, settings.dropPeriod);
         switch (action) {
-        case StepAction::Reveal:
-            if (recovery.faultDraw() || !revealOnSurfaces(on, state, revealMap, settings)) {
+        case StepAction::Reveal: {
+            const RevealDraw drawn =
+                recovery.faultDraw()
+                    ? RevealDraw::NoSurface
+                    : revealOnSurfaces(on, state, revealMap, settings, revealProgress);
+            if (drawn == RevealDraw::NoSurface) {
                 // Any failure but a lost surface ends the animation; the screen keeps its
                 // frame. Lost ones are waited out, and the next picture shows.
                 if (!recovery.lost() || !recovery.recover())
@@ -274,9 +285,13 @@ DWORD WINAPI runRenderThread(void* parameter) {
                 state.pictureStep = 0;
                 continue;
             }
+            // A hold ended the step early: the checkpoint parks, then the step goes on.
+            if (drawn == RevealDraw::Interrupted)
+                continue;
             // Each step stays on the screen for a refresh; a stop is seen by the checkpoint.
             pacer.waitForNextRefresh(PacedFrame::Reveal);
             break;
+        }
         case StepAction::Hold:
             if (!renderSleep(holdMilliseconds))
                 return 0;

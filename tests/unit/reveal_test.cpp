@@ -497,3 +497,54 @@ TEST(Reveal, StopRequestWithoutScatterKeepsTheGeneratorAtTheLastDrawMade) {
             << "after " << rows << " rows: the draws planned but not made are given back";
     }
 }
+
+// A hold ends a step between rows; the step must then go on where it stopped, so that the
+// picture shows exactly as if the hold had never come. Stops at several rows of one step,
+// with and without scatter, and a target that does not fit the buffers.
+TEST(Reveal, StepsStoppedAndResumedLeaveWhatWholeStepsLeave) {
+    const Case fitting = {340, 30, 320, 24, 330, 26, {7, 2, 307, 22, 7, 2}};
+    const Case overhanging = {24, 20, 16, 12, 16, 12, {5, 3, 30, 25, 5, 3}};
+    for (const Case* c : {&fitting, &overhanging}) {
+        for (std::uint8_t scatter : {0, 2}) {
+            const std::string what = std::string(c == &fitting ? "fitting" : "overhanging") +
+                                     ", scatter " + std::to_string(scatter);
+            Buffer whole(c->screenWidth, c->screenHeight, 4);
+            Buffer picture(c->pictureWidth, c->pictureHeight, 4);
+            fillPattern(picture, 17);
+            Buffer resumed = whole;
+            std::vector<std::uint8_t> wholeCells(c->mapWidth * c->mapHeight, 0);
+            std::vector<std::uint8_t> resumedCells = wholeCells;
+            const RevealMapView wholeMap{wholeCells.data(), c->mapWidth, c->mapHeight};
+            const RevealMapView resumedMap{resumedCells.data(), c->mapWidth, c->mapHeight};
+            RevealOptions options = optionsWith(scatter, false, 2);
+
+            seedRandom(63);
+            for (int step = 0; step < 3; ++step)
+                revealStep(whole.view(), 32, picture.view(), c->target, wholeMap, options);
+            const std::uint32_t expectedState = loadRandom().state;
+
+            seedRandom(63);
+            RevealProgress progress;
+            int calls = 0, stops = 0;
+            for (int step = 0; step < 3; ++calls) {
+                const int allowed = calls % 3; // stops after 0, 1 and 2 rows in turn
+                rowsAllowed = allowed;
+                options.stopRequested = calls < 12 ? stopAfterAllowedRows : nullptr;
+                const std::uint32_t before = progress.nextRow;
+                if (revealStep(resumed.view(), 32, picture.view(), c->target, resumedMap, options,
+                               progress)) {
+                    EXPECT_EQ(progress.nextRow, 0u) << what << ": a finished step starts anew";
+                    ++step;
+                } else {
+                    ++stops;
+                    EXPECT_EQ(progress.nextRow, before + static_cast<std::uint32_t>(allowed))
+                        << what << ": the step stopped after the rows it was allowed";
+                }
+            }
+            EXPECT_GT(stops, 3) << what;
+            EXPECT_EQ(loadRandom().state, expectedState) << what << ": same draws in all";
+            EXPECT_TRUE(resumed.storage == whole.storage) << what << ": screens differ";
+            EXPECT_EQ(resumedCells, wholeCells) << what << ": reveal maps differ";
+        }
+    }
+}
