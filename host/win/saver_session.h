@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/reveal.h"
+#include "host/shutdown_plan.h"
 #include "engine/win/render_target.h"
 #include "resources/win/scoped.h"
 
@@ -58,7 +59,7 @@ class SaverSession {
     bool wasActive = false;
 
     // The shutdown runs once, whichever message starts it.
-    volatile LONG shutdownCount = 0;
+    ShutdownOnce shutdownOnce;
     // A wallpaper that no file would take. Set by the shutdown, which runs inside the
     // window procedure, and told once the message loop has ended: a message box shown from
     // the window procedure would sit behind the topmost saver window and be closed at once
