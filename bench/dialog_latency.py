@@ -2,7 +2,7 @@
 """How fast the settings dialog answers while its live preview shows large JPEGs and two
 other processes keep both cores busy.
 
-    python3 bench/dialog_latency.py [--seconds N] [--seed N] [--idle] [--json FILE]
+    python3 bench/dialog_latency.py [--seconds N] [--seed N] [--idle] [--shipped] [--json FILE]
 
 Opens vellutor.scr /c over a folder of four JPEGs (two of 3000 x 2000, two of 6000 x 4000,
 made here with ImageMagick), "Usage period" at its least so that the preview decodes often.
@@ -12,6 +12,10 @@ small SetWindowPos moves each), clicks on check boxes (EMF, EMF cut, BMP cut, JP
 remember picture: the state is set, then WM_COMMAND BN_CLICKED is sent) and slider moves
 (WM_HSCROLL thumb position, then end of track), every message sent synchronously and timed
 from the sender's side. Prints count, median, 99th percentile and worst per kind and in all.
+It runs the test build of the saver with its "hold-log" seam, which logs how long each hold
+waited for the render thread and how it ended (parked, detached, bound), so that the hold's
+share of an answer is told apart from the rest (Wine, the X server, the scheduler); --shipped
+runs the shipped saver instead, without that log.
 Needs the Windows build (VELLUTOR_BUILD, default build/windows) with the probes."""
 
 import argparse
@@ -25,7 +29,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "wine"))
 import pictures  # noqa: E402
-from winebench import BUILD, Bench, settings_bytes  # noqa: E402
+from winebench import BUILD, INSTALL_DIR, Bench, settings_bytes  # noqa: E402
 
 TITLE = "Vellutor - Settings"
 REMOTE = os.path.join(BUILD, "probe_dialog_remote.exe")
@@ -51,7 +55,8 @@ def figures(values):
 
 
 def measure(args):
-    with Bench("dialog-latency") as bench:
+    seams = None if args.shipped else ["hold-log"]
+    with Bench("dialog-latency", seams=seams) as bench:
         folder = bench.unix_path(bench.images_dir)
         for n, (width, height) in enumerate(SIZES):
             write_jpeg(os.path.join(folder, "big%d.jpg" % n), width, height)
@@ -81,7 +86,15 @@ def measure(args):
         alive = saver.alive
         bench.driver("command", dialog.hwnd, 2)  # Cancel
         saver.wait(30)
+        holds, ended = [], {}
+        for line in (bench.read_file(INSTALL_DIR + "\\hold.log") or b"").decode().splitlines():
+            fields = line.split()
+            if len(fields) == 3 and fields[0] == "hold":
+                holds.append(float(fields[1]))
+                ended[fields[2]] = ended.get(fields[2], 0) + 1
     result = {kind: figures(values) for kind, values in sorted(times.items())}
+    if holds:
+        result["hold_wait"] = dict(figures(holds), ended=ended)
     result["all"] = figures([v for values in times.values() for v in values])
     result["busy_loops"] = 0 if args.idle else 2
     result["saver_alive"] = alive
@@ -93,13 +106,16 @@ def main():
     parser.add_argument("--seconds", type=int, default=60)
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--idle", action="store_true", help="no busy loops beside the saver")
+    parser.add_argument("--shipped", action="store_true",
+                        help="the shipped saver, without the hold log")
     parser.add_argument("--json", help="write the figures to this file")
     args = parser.parse_args()
     result = measure(args)
     for kind in sorted(k for k in result if isinstance(result[k], dict)):
         f = result[kind]
-        print("%-6s count %4d  median %6.1f ms  p99 %6.1f ms  worst %6.1f ms"
-              % (kind, f["count"], f["median_ms"], f["p99_ms"], f["worst_ms"]))
+        print("%-9s count %4d  median %6.1f ms  p99 %6.1f ms  worst %6.1f ms%s"
+              % (kind, f["count"], f["median_ms"], f["p99_ms"], f["worst_ms"],
+                 "  (%s)" % f["ended"] if "ended" in f else ""))
     if args.json:
         with open(args.json, "w") as out:
             json.dump(result, out, indent=1)

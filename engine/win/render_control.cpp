@@ -1,5 +1,10 @@
 #include "engine/win/render_control.h"
 
+#include "engine/win/test_seams.h"
+
+#include <cstdio>
+#include <cstring>
+
 namespace {
 
 // A hold that the thread does not answer within this time (it may be deep in decoding a
@@ -26,6 +31,9 @@ struct RenderControl {
     HANDLE thread = nullptr;
     int restPriority = THREAD_PRIORITY_NORMAL; // what it runs at when nobody waits for it
     bool raised = false;                       // runs at a waiting thread's priority
+#ifdef VELLUTOR_TEST_SEAMS
+    HANDLE holdLog = INVALID_HANDLE_VALUE;
+#endif
 };
 
 // One render thread per process, and holds may come from any thread (the dialog, its
@@ -101,6 +109,43 @@ bool parkWhileHeld() {
     return !c.stop;
 }
 
+#ifdef VELLUTOR_TEST_SEAMS
+constexpr const char* holdLogSeam = "hold-log";
+constexpr const char* holdLogName = "hold.log";
+
+double millisecondsNow() {
+    LARGE_INTEGER count, frequency;
+    QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// Caller holds the lock. Test build: one line per hold, "hold <ms> <how it returned>", in
+// "hold.log" beside the executable, for the dialog benchmark.
+void logHold(double askedAt, const char* how) {
+    RenderControl& c = control();
+    if (!testSeamArmed(holdLogSeam))
+        return;
+    if (c.holdLog == INVALID_HANDLE_VALUE) {
+        char path[MAX_PATH];
+        const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+        char* slash = length > 0 && length < MAX_PATH ? std::strrchr(path, '\\') : nullptr;
+        if (!slash ||
+            static_cast<std::size_t>(slash + 1 - path) + std::strlen(holdLogName) >= MAX_PATH)
+            return;
+        std::strcpy(slash + 1, holdLogName);
+        c.holdLog = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    char line[64];
+    const int length =
+        std::snprintf(line, sizeof(line), "hold %.3f %s\n", millisecondsNow() - askedAt, how);
+    DWORD written = 0;
+    if (c.holdLog != INVALID_HANDLE_VALUE && length > 0)
+        WriteFile(c.holdLog, line, static_cast<DWORD>(length), &written, nullptr);
+}
+#endif
+
 } // namespace
 
 HANDLE startRenderThread(LPTHREAD_START_ROUTINE entry, void* parameter, int priority) {
@@ -144,6 +189,9 @@ bool stopRenderThread(HANDLE thread, DWORD boundMs) {
 }
 
 void holdRender() {
+#ifdef VELLUTOR_TEST_SEAMS
+    const double askedAt = millisecondsNow();
+#endif
     Locked guard;
     RenderControl& c = control();
     ++c.holds;
@@ -157,6 +205,13 @@ void holdRender() {
             break;
         SleepConditionVariableCS(&c.changed, &c.lock, holdWaitBoundMs - waited);
     }
+#ifdef VELLUTOR_TEST_SEAMS
+    logHold(askedAt, !c.active    ? "idle"
+                     : c.parked   ? "parked"
+                     : c.detached ? "detached"
+                     : c.stop     ? "stopping"
+                                  : "bound");
+#endif
 }
 
 void releaseRender() {
