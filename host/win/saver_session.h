@@ -5,6 +5,7 @@
 
 #include "engine/reveal.h"
 #include "host/shutdown_plan.h"
+#include "host/win/home_page_launch.h"
 #include "engine/win/render_target.h"
 #include "resources/win/scoped.h"
 
@@ -57,6 +58,9 @@ class SaverSession {
     // window was once active.
     POINT mouseReference = {0, 0};
     bool wasActive = false;
+
+    // The preview's home-page launches, one a second at most for the whole run.
+    LaunchRateLimit homePageLaunches = previewLaunchLimit();
 
     // The shutdown runs once, whichever message starts it.
     ShutdownOnce shutdownOnce;
