@@ -13,7 +13,8 @@ void requestRenderStop();
 // Asks the thread to stop and waits for it, at most `boundMs`; true when it has ended.
 bool stopRenderThread(HANDLE thread, DWORD boundMs);
 // Holds nest by count. holdRender returns once the render thread stands at a safe point
-// (or has ended, is detached, or was never started), waiting at most 3 s.
+// (or has ended, is detached, or was never started), waiting at most 3 s. The test build
+// with its "hold-log" seam armed writes each hold's wait to "hold.log" beside the program.
 void holdRender();
 void releaseRender();
 
