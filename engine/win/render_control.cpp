@@ -1,5 +1,10 @@
 #include "engine/win/render_control.h"
 
+#include "engine/win/test_seams.h"
+
+#include <cstdio>
+#include <cstring>
+
 namespace {
 
 // A hold that the thread does not answer within this time (it may be deep in decoding a
@@ -21,10 +26,19 @@ struct RenderControl {
     bool active = false;   // started and not yet ended
     bool parked = false;   // standing at a safe point while held
     bool detached = false; // inside a decode or a folder walk, touching nothing shared
+    // The render thread, for raising its priority while a hold or stop waits for it; owned
+    // here from its start to its end.
+    HANDLE thread = nullptr;
+    int restPriority = THREAD_PRIORITY_NORMAL; // what it runs at when nobody waits for it
+    bool raised = false;                       // runs at a waiting thread's priority
+#ifdef VELLUTOR_TEST_SEAMS
+    HANDLE holdLog = INVALID_HANDLE_VALUE;
+#endif
 };
 
 // One render thread per process, and holds may come from any thread (the dialog, its
-// list watchers, the shutdown), so its control is process-wide.
+// list watchers, the shutdown), so its control is process-wide; the render thread's own code
+// reaches it through the free functions above its safe points.
 RenderControl& control() {
     static RenderControl instance;
     return instance;
@@ -53,9 +67,39 @@ void updatePending() {
         ResetEvent(c.pending);
 }
 
+// Caller holds the lock. An idle render thread behind busy programs could take many
+// time slices to reach its next safe point, so while the calling thread waits for it, it
+// runs at the caller's priority.
+void raiseToCaller() {
+    RenderControl& c = control();
+    if (!c.thread || c.raised || !c.active || c.parked || c.detached)
+        return;
+    const int caller = GetThreadPriority(GetCurrentThread());
+    if (caller == THREAD_PRIORITY_ERROR_RETURN || caller <= c.restPriority)
+        return;
+    c.raised = SetThreadPriority(c.thread, caller) != FALSE;
+}
+
+// Caller holds the lock. Nobody waits for the thread any more: back to its own priority.
+void lowerToRest(HANDLE thread) {
+    RenderControl& c = control();
+    if (c.raised && SetThreadPriority(thread, c.restPriority))
+        c.raised = false;
+}
+
+void forgetThread() {
+    RenderControl& c = control();
+    if (c.thread)
+        CloseHandle(c.thread);
+    c.thread = nullptr;
+    c.raised = false;
+}
+
 // Caller holds the lock. Parks while held; true unless a stop was requested.
 bool parkWhileHeld() {
     RenderControl& c = control();
+    if (c.holds > 0 && !c.stop)
+        lowerToRest(GetCurrentThread()); // the holder has what it waited for
     while (c.holds > 0 && !c.stop) {
         c.parked = true;
         wakeAll();
@@ -65,24 +109,76 @@ bool parkWhileHeld() {
     return !c.stop;
 }
 
+#ifdef VELLUTOR_TEST_SEAMS
+constexpr const char* holdLogSeam = "hold-log";
+constexpr const char* holdLogName = "hold.log";
+
+double millisecondsNow() {
+    LARGE_INTEGER count, frequency;
+    QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// Caller holds the lock. Test build: one line per hold, "hold <ms> <how it returned>", in
+// "hold.log" beside the executable, for the dialog benchmark.
+void logHold(double askedAt, const char* how) {
+    RenderControl& c = control();
+    if (!testSeamArmed(holdLogSeam))
+        return;
+    if (c.holdLog == INVALID_HANDLE_VALUE) {
+        char path[MAX_PATH];
+        const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+        char* slash = length > 0 && length < MAX_PATH ? std::strrchr(path, '\\') : nullptr;
+        if (!slash ||
+            static_cast<std::size_t>(slash + 1 - path) + std::strlen(holdLogName) >= MAX_PATH)
+            return;
+        std::strcpy(slash + 1, holdLogName);
+        c.holdLog = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    char line[64];
+    const int length =
+        std::snprintf(line, sizeof(line), "hold %.3f %s\n", millisecondsNow() - askedAt, how);
+    DWORD written = 0;
+    if (c.holdLog != INVALID_HANDLE_VALUE && length > 0)
+        WriteFile(c.holdLog, line, static_cast<DWORD>(length), &written, nullptr);
+}
+#endif
+
 } // namespace
 
-HANDLE startRenderThread(LPTHREAD_START_ROUTINE entry, void* parameter) {
+HANDLE startRenderThread(LPTHREAD_START_ROUTINE entry, void* parameter, int priority) {
     {
         Locked guard;
+        forgetThread();
         control().active = true;
         control().stop = false;
+        control().restPriority = priority;
         updatePending();
     }
-    HANDLE thread = CreateThread(nullptr, 0, entry, parameter, 0, nullptr);
-    if (!thread)
+    // Suspended until its priority is set, so that it never runs above it unasked.
+    HANDLE thread = CreateThread(nullptr, 0, entry, parameter, CREATE_SUSPENDED, nullptr);
+    if (!thread) {
         renderThreadEnded();
+        return nullptr;
+    }
+    SetThreadPriority(thread, priority);
+    {
+        Locked guard;
+        HANDLE own = nullptr;
+        if (DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &own,
+                            THREAD_SET_INFORMATION | THREAD_QUERY_INFORMATION, FALSE, 0))
+            control().thread = own;
+    }
+    ResumeThread(thread);
     return thread;
 }
 
 void requestRenderStop() {
     Locked guard;
     control().stop = true;
+    raiseToCaller();
     updatePending();
     wakeAll();
 }
@@ -93,9 +189,13 @@ bool stopRenderThread(HANDLE thread, DWORD boundMs) {
 }
 
 void holdRender() {
+#ifdef VELLUTOR_TEST_SEAMS
+    const double askedAt = millisecondsNow();
+#endif
     Locked guard;
     RenderControl& c = control();
     ++c.holds;
+    raiseToCaller();
     updatePending();
     wakeAll();
     DWORD start = GetTickCount();
@@ -105,12 +205,22 @@ void holdRender() {
             break;
         SleepConditionVariableCS(&c.changed, &c.lock, holdWaitBoundMs - waited);
     }
+#ifdef VELLUTOR_TEST_SEAMS
+    logHold(askedAt, !c.active    ? "idle"
+                     : c.parked   ? "parked"
+                     : c.detached ? "detached"
+                     : c.stop     ? "stopping"
+                                  : "bound");
+#endif
 }
 
 void releaseRender() {
     Locked guard;
     RenderControl& c = control();
     if (c.holds > 0 && --c.holds == 0) {
+        // A hold that gave up waiting leaves the thread raised until now.
+        if (c.thread && !c.stop)
+            lowerToRest(c.thread);
         updatePending();
         wakeAll();
     }
@@ -145,6 +255,7 @@ void renderThreadEnded() {
     control().active = false;
     control().parked = false;
     control().detached = false;
+    forgetThread();
     wakeAll();
 }
 
@@ -174,6 +285,8 @@ bool renderWaitForTimer(HANDLE timer, DWORD boundMs) {
 
 void renderDetach() {
     Locked guard;
+    // A decode at the holder's priority would only compete with it, and the hold returns now.
+    lowerToRest(GetCurrentThread());
     control().detached = true;
     wakeAll(); // a hold that waits for a safe point can return now
 }
@@ -189,6 +302,7 @@ bool stopRenderThreadUnlessDetached(HANDLE thread, DWORD boundMs) {
         Locked guard;
         RenderControl& c = control();
         c.stop = true;
+        raiseToCaller();
         updatePending();
         wakeAll();
         const DWORD start = GetTickCount();

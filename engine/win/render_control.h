@@ -5,15 +5,23 @@
 #include <windows.h>
 
 // Main thread side.
-// Starts the render thread; holds taken from now on wait for it to reach a safe point.
-HANDLE startRenderThread(LPTHREAD_START_ROUTINE entry, void* parameter);
+// Starts the render thread at `priority`; holds taken from now on wait for it to reach a
+// safe point.
+HANDLE startRenderThread(LPTHREAD_START_ROUTINE entry, void* parameter,
+                         int priority = THREAD_PRIORITY_NORMAL);
 void requestRenderStop();
 // Asks the thread to stop and waits for it, at most `boundMs`; true when it has ended.
 bool stopRenderThread(HANDLE thread, DWORD boundMs);
 // Holds nest by count. holdRender returns once the render thread stands at a safe point
-// (or has ended, or was never started).
+// (or has ended, is detached, or was never started), waiting at most 3 s. The test build
+// with its "hold-log" seam armed writes each hold's wait to "hold.log" beside the program.
 void holdRender();
 void releaseRender();
+
+// Priority. While a hold or a stop waits for the thread to reach a safe point or its end,
+// the thread runs at the waiting thread's priority, if that is higher than its own. It is
+// back at its own priority once it parks, detaches, or the last hold is released, so a
+// parked or detached thread never runs above the priority it was started at.
 
 // Render thread side.
 // True when a stop or a hold waits for the thread: a long step then ends early, so that the

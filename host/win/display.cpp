@@ -130,9 +130,8 @@ void startRendering(SaverSession& session) {
                          lastPictureName,
                          &lastPictureSearchDone,
                          imagesFolderFullPath};
-    session.renderThread.reset(startRenderThread(runRenderThread, &session.renderJob));
-    if (session.renderThread)
-        SetThreadPriority(session.renderThread.get(), THREAD_PRIORITY_IDLE);
+    session.renderThread.reset(
+        startRenderThread(runRenderThread, &session.renderJob, THREAD_PRIORITY_IDLE));
 }
 
 bool createSurfaces(SaverSession& session) {

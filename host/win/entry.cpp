@@ -18,7 +18,8 @@ namespace {
 // The preview's tracker looks at its window every 50 ms.
 constexpr DWORD trackerEndBoundMs = 1000;
 
-// Shared by every process of this executable; zero while none runs.
+// Shared by every process of this executable, through the image's shared section: a count
+// that other processes must see can live nowhere else. Zero while none runs.
 volatile LONG instanceCount __attribute__((section(".shared"), shared)) = 0;
 
 // Passes the gate on construction; lowers the count on every way out.

@@ -9,25 +9,28 @@
 
 namespace {
 
-// The filter gets no context from Windows, so the full path of "vellutor.fsl" is prepared
-// here once, before any thread runs; the filter only reads it.
-char rememberedPicturePath[MAX_PATH] = {};
-
-// The session whose display a fault puts back: an exception filter gets no parameter, so
-// the one session of the process is named here. Set before any other thread starts.
-const SaverSession* volatile faultSession = nullptr;
+// An unhandled-exception filter gets no parameter from Windows, so what it needs is this one
+// process-wide record: filled by installFaultBackstop before any other thread starts, only
+// read by the filter, and the session cleared again before it goes.
+struct FaultRecord {
+    // The session whose display a fault puts back.
+    const SaverSession* volatile session = nullptr;
+    // The full path of "vellutor.fsl", prepared beforehand: the filter must not allocate.
+    char rememberedPicturePath[MAX_PATH] = {};
+};
+FaultRecord faultRecord;
 
 // Writes the remembered picture with nothing but the stack and direct file calls: the
 // faulting thread may hold the heap's lock or any of the program's own.
 void writeRememberedPictureNow() {
-    if (rememberedPicturePath[0] == '\0')
+    if (faultRecord.rememberedPicturePath[0] == '\0')
         return;
     char name[lastPictureNameSize];
     std::size_t length = strnlen(lastPictureName, lastPictureNameSize - 1);
     std::memcpy(name, lastPictureName, length);
     name[length] = '\0';
-    HANDLE file = CreateFileA(rememberedPicturePath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileA(faultRecord.rememberedPicturePath, GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
     DWORD written = 0;
@@ -38,7 +41,7 @@ void writeRememberedPictureNow() {
 // Puts the desktop's display mode back. DirectDraw's own restore first, as the normal
 // ending does; the system's registry mode when that fails.
 void restoreDisplayNow() {
-    const SaverSession* session = faultSession;
+    const SaverSession* session = faultRecord.session;
     if (!session || !session->saver || !session->displayModeChanged)
         return;
     IDirectDraw2* directDraw = session->directDraw.get();
@@ -57,19 +60,20 @@ LONG WINAPI onUnhandledFault(EXCEPTION_POINTERS*) {
 } // namespace
 
 void installFaultBackstop(const SaverSession& session) {
-    faultSession = &session;
+    faultRecord.session = &session;
     std::string dir;
     if (readInstallDir(dir)) {
         const char* separator = !dir.empty() && dir.back() != '\\' ? "\\" : "";
-        const int made = std::snprintf(rememberedPicturePath, sizeof(rememberedPicturePath),
-                                       "%s%s%s", dir.c_str(), separator, rememberedPictureFileName);
-        if (made < 0 || static_cast<std::size_t>(made) >= sizeof(rememberedPicturePath))
-            rememberedPicturePath[0] = '\0';
+        const int made = std::snprintf(faultRecord.rememberedPicturePath,
+                                       sizeof(faultRecord.rememberedPicturePath), "%s%s%s",
+                                       dir.c_str(), separator, rememberedPictureFileName);
+        if (made < 0 || static_cast<std::size_t>(made) >= sizeof(faultRecord.rememberedPicturePath))
+            faultRecord.rememberedPicturePath[0] = '\0';
     }
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     SetUnhandledExceptionFilter(onUnhandledFault);
 }
 
 void forgetFaultBackstopSession() {
-    faultSession = nullptr;
+    faultRecord.session = nullptr;
 }

@@ -1,7 +1,6 @@
 #include "host/win/home_page_launch.h"
 
 #include "resources/home_page.h"
-#include "host/launch_rate_limit.h"
 #include "resources/win/scoped.h"
 #include "settings/install_paths.h"
 
@@ -44,9 +43,10 @@ bool openHomePage() {
     return true;
 }
 
-bool openHomePageFromPreview() {
-    // Process-wide: the window procedure has no object of its own to keep it in, and the
-    // limit must hold for every window of the process, however many clicks are posted.
-    static LaunchRateLimit limit(tickClock, previewLaunchIntervalMs);
-    return limit.admit() && openHomePage();
+LaunchRateLimit previewLaunchLimit() {
+    return LaunchRateLimit(tickClock, previewLaunchIntervalMs);
+}
+
+bool openHomePageFromPreview(LaunchRateLimit& launches) {
+    return launches.admit() && openHomePage();
 }

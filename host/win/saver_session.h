@@ -4,6 +4,8 @@
 #pragma once
 
 #include "engine/reveal.h"
+#include "host/shutdown_plan.h"
+#include "host/win/home_page_launch.h"
 #include "engine/win/render_target.h"
 #include "resources/win/scoped.h"
 
@@ -57,8 +59,11 @@ class SaverSession {
     POINT mouseReference = {0, 0};
     bool wasActive = false;
 
+    // The preview's home-page launches, one a second at most for the whole run.
+    LaunchRateLimit homePageLaunches = previewLaunchLimit();
+
     // The shutdown runs once, whichever message starts it.
-    volatile LONG shutdownCount = 0;
+    ShutdownOnce shutdownOnce;
     // A wallpaper that no file would take. Set by the shutdown, which runs inside the
     // window procedure, and told once the message loop has ended: a message box shown from
     // the window procedure would sit behind the topmost saver window and be closed at once

@@ -95,9 +95,9 @@ void onMouseMove(SaverSession& session, HWND window, int x, int y) {
         endSaver(window);
 }
 
-void onLeftButtonUp(const SaverSession& session, HWND window) {
+void onLeftButtonUp(SaverSession& session, HWND window) {
     if (session.preview)
-        openHomePageFromPreview();
+        openHomePageFromPreview(session.homePageLaunches);
     else if (session.saver)
         endSaver(window);
 }

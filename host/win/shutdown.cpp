@@ -1,5 +1,7 @@
 #include "host/win/shutdown.h"
 
+#include "host/shutdown_plan.h"
+
 #include "engine/win/render_control.h"
 #include "resources/win/scoped.h"
 #include "pictures/win/bitmap_writer.h"
@@ -13,42 +15,57 @@ namespace {
 // thread stuck in a decoder is left to the end of the process rather than killed mid-call.
 constexpr DWORD renderStopBoundMs = 2000;
 
-// The last frame of the screen becomes the desktop wallpaper when the user asked for it.
-void captureFrame(SaverSession& session) {
-    if (!saverSettings.wallpaperGenerator || !session.saver || !session.primarySurface)
-        return;
-    const TargetGeometry target = session.target();
-    ScopedBitmap frame;
-    {
-        ScopedSurfaceDC screen(session.primarySurface.get());
-        if (!screen)
-            return;
-        ScopedMemoryDC memory(CreateCompatibleDC(screen.get()));
-        int width = target.right - target.left;
-        int height = target.bottom - target.top;
-        frame.reset(CreateCompatibleBitmap(screen.get(), width, height));
-        if (!memory || !frame)
-            return;
-        ScopedSelect selected(memory.get(), frame.get());
-        BitBlt(memory.get(), 0, 0, width, height, screen.get(), target.left, target.top, SRCCOPY);
+class WindowsShutdown : public ShutdownSteps {
+  public:
+    WindowsShutdown(SaverSession& session, HWND window) : session_(session), window_(window) {}
+
+    // Parked at a safe point, the render thread holds no surface lock while the frame is
+    // captured and the display mode is put back; it is stopped right after.
+    void holdRender() override { ::holdRender(); }
+
+    // The last frame of the screen becomes the desktop wallpaper when the user asked for it.
+    void captureFrame(bool install) override {
+        const TargetGeometry target = session_.target();
+        ScopedBitmap frame;
+        {
+            ScopedSurfaceDC screen(session_.primarySurface.get());
+            if (!screen)
+                return;
+            ScopedMemoryDC memory(CreateCompatibleDC(screen.get()));
+            int width = target.right - target.left;
+            int height = target.bottom - target.top;
+            frame.reset(CreateCompatibleBitmap(screen.get(), width, height));
+            if (!memory || !frame)
+                return;
+            ScopedSelect selected(memory.get(), frame.get());
+            BitBlt(memory.get(), 0, 0, width, height, screen.get(), target.left, target.top,
+                   SRCCOPY);
+        }
+        // Selected nowhere and with the surface's context given back, the frame can be written.
+        if (install && writeWallpaper(frame.get()) == WallpaperOutcome::NoWritableFile)
+            session_.wallpaperNoticePending = true;
     }
-    // Selected nowhere and with the surface's context given back, the frame can be written.
-    if (saverSettings.wallpaperGenerator == 1 &&
-        writeWallpaper(frame.get()) == WallpaperOutcome::NoWritableFile)
-        session.wallpaperNoticePending = true;
-}
 
-void restoreDisplayMode(SaverSession& session) {
-    if (session.saver && saverSettings.videoMode != 0 && session.directDraw &&
-        session.displayModeChanged)
-        session.directDraw->RestoreDisplayMode();
-}
+    void restoreDisplayMode() override { session_.directDraw->RestoreDisplayMode(); }
 
-void stopRendering(SaverSession& session) {
-    if (!session.renderThread)
-        return;
-    stopRenderThreadUnlessDetached(session.renderThread.get(), renderStopBoundMs);
-    session.renderThread.reset();
+    void stopRenderThread() override {
+        stopRenderThreadUnlessDetached(session_.renderThread.get(), renderStopBoundMs);
+        session_.renderThread.reset();
+    }
+
+    void writeRememberedPicture() override { ::writeRememberedPicture(); }
+
+    void minimizeWindow() override { ShowWindow(window_, SW_MINIMIZE); }
+
+  private:
+    SaverSession& session_;
+    HWND window_;
+};
+
+RunMode modeOf(const SaverSession& session) {
+    if (session.saver)
+        return RunMode::Saver;
+    return session.preview ? RunMode::Preview : RunMode::Configure;
 }
 
 } // namespace
@@ -60,17 +77,18 @@ void endSaver(HWND window) {
 
 void shutdown(HWND window) {
     auto* session = reinterpret_cast<SaverSession*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (!session || InterlockedIncrement(&session->shutdownCount) > 1)
+    if (!session)
         return;
-    // Parked at a safe point, the render thread holds no surface lock while the frame is
-    // captured and the display mode is put back; it is stopped right after.
-    if (session->renderThread)
-        holdRender();
-    captureFrame(*session);
-    restoreDisplayMode(*session);
-    stopRendering(*session);
-    writeRememberedPicture();
-    ShowWindow(window, SW_MINIMIZE);
+    ShutdownFacts facts;
+    facts.mode = modeOf(*session);
+    facts.wallpaperGenerator = saverSettings.wallpaperGenerator;
+    facts.videoMode = saverSettings.videoMode;
+    facts.displayModeChanged = session->displayModeChanged;
+    facts.hasDirectDraw = static_cast<bool>(session->directDraw);
+    facts.hasPrimarySurface = static_cast<bool>(session->primarySurface);
+    facts.hasRenderThread = static_cast<bool>(session->renderThread);
+    WindowsShutdown steps(*session, window);
+    runShutdown(session->shutdownOnce, facts, steps);
 }
 
 void showDeferredNotices(SaverSession& session) {

@@ -5,10 +5,6 @@
 #include <string>
 #include <utility>
 
-// The desktop's wallpaper setting is the system's, one for the process; the wallpaper
-// generator, below the session, reaches it here.
-DesktopWallpaper desktopWallpaper;
-
 namespace {
 
 constexpr char desktopKey[] = "Control Panel\\Desktop";

@@ -55,6 +55,3 @@ class DesktopWallpaper {
     SavedRegistryValue savedWallpaper_;
     SavedRegistryValue savedStyle_;
 };
-
-// The one instance, built before WinMain runs and destroyed after it returns.
-extern DesktopWallpaper desktopWallpaper;

@@ -71,8 +71,10 @@ WallpaperOutcome writeWallpaper(HBITMAP frame) {
     file.reset(); // closed before the system reads it
     if (!written)
         return WallpaperOutcome::NotInstalled;
-    return desktopWallpaper.install(path, WallpaperMode::Stretch) ? WallpaperOutcome::Installed
-                                                                  : WallpaperOutcome::NotInstalled;
+    // The settings it replaces are saved only for a restore, which the saver never asks for.
+    DesktopWallpaper desktop;
+    return desktop.install(path, WallpaperMode::Stretch) ? WallpaperOutcome::Installed
+                                                         : WallpaperOutcome::NotInstalled;
 }
 
 bool generateWallpaper(HBITMAP frame) {

@@ -1,7 +1,8 @@
 // Works the settings dialog of a running saver from another process, for what the test
 // driver has no command for: moving the dialog, finding the link, asking whether the
 // dialog still answers, opening the combo box's list and choosing a folder in the shell's
-// folder browser, and seeing where the keyboard focus is. Usage: probe_dialog_remote <command>
+// folder browser, seeing where the keyboard focus is, and timing the dialog's answers to a
+// run of drags and clicks. Usage: probe_dialog_remote <command>
 // <window> [arguments]; one "key value" per line; exit code 0 on success, 1 when the window is not
 // there.
 #include "resources/win/scoped.h"
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
 
 namespace {
@@ -171,6 +173,87 @@ int focus(HWND window) {
     return 0;
 }
 
+// The controls that a run of answers works, by id as in the dialog's resource.
+constexpr int answerBoxes[] = {1015 /* EMF */, 1019 /* EMF cut */, 1016 /* BMP cut */,
+                               1018 /* JPEG cut */, 1023 /* remember picture */};
+constexpr int answerSliders[] = {1009 /* blur */, 1011 /* psychedelia */, 1010 /* usage */,
+                                 1020 /* wave size */};
+constexpr UINT answerTimeoutMs = 10000;
+constexpr DWORD answerGapMs = 80;
+
+// One message sent to the dialog's thread and timed from here; -1 when it did not answer.
+double timedSend(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    DWORD_PTR result = 0;
+    const bool answered = SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL,
+                                              answerTimeoutMs, &result) != 0;
+    QueryPerformanceCounter(&end);
+    return answered ? 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
+                          static_cast<double>(frequency.QuadPart)
+                    : -1.0;
+}
+
+// answers <dialog> <seconds> <seed>: for that long, moves the dialog as a drag does, clicks
+// its check boxes and moves its sliders, each message sent and timed one at a time. One line
+// per message: "answer <kind> <ms>"; the dialog's answer to a move is SetWindowPos's time.
+int answers(HWND dialog, int seconds, unsigned seed) {
+    std::mt19937 random(seed);
+    RECT home = {};
+    GetWindowRect(dialog, &home);
+    const DWORD start = GetTickCount();
+    int step = 0;
+    while (GetTickCount() - start < static_cast<DWORD>(seconds) * 1000 && IsWindow(dialog)) {
+        const int kind = static_cast<int>(random() % 3);
+        if (kind == 0) {
+            // A drag: a few small moves in a row, as the mouse goes.
+            const int dx = static_cast<int>(random() % 41) - 20;
+            const int dy = static_cast<int>(random() % 41) - 20;
+            for (int i = 0; i < 5; ++i) {
+                LARGE_INTEGER frequency, before, after;
+                QueryPerformanceFrequency(&frequency);
+                QueryPerformanceCounter(&before);
+                const int x = home.left + dx * (i + 1) / 5, y = home.top + dy * (i + 1) / 5;
+                SetWindowPos(dialog, nullptr, x, y, 0, 0,
+                             SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+                QueryPerformanceCounter(&after);
+                std::printf("answer move %.2f\n",
+                            1000.0 * static_cast<double>(after.QuadPart - before.QuadPart) /
+                                static_cast<double>(frequency.QuadPart));
+            }
+        } else if (kind == 1) {
+            const int id = answerBoxes[step % (sizeof(answerBoxes) / sizeof(answerBoxes[0]))];
+            HWND box = GetDlgItem(dialog, id);
+            const bool checked = SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
+            SendMessageA(box, BM_SETCHECK, checked ? BST_UNCHECKED : BST_CHECKED, 0);
+            std::printf("answer click %.2f\n",
+                        timedSend(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                                  reinterpret_cast<LPARAM>(box)));
+        } else {
+            const int id = answerSliders[step % (sizeof(answerSliders) / sizeof(answerSliders[0]))];
+            HWND slider = GetDlgItem(dialog, id);
+            const LRESULT low = SendMessageA(slider, TBM_GETRANGEMIN, 0, 0);
+            const LRESULT high = SendMessageA(slider, TBM_GETRANGEMAX, 0, 0);
+            const WPARAM position = static_cast<WPARAM>(
+                low + static_cast<LRESULT>(random() % static_cast<unsigned>(high - low + 1)));
+            SendMessageA(slider, TBM_SETPOS, TRUE, static_cast<LPARAM>(position));
+            const LPARAM from = reinterpret_cast<LPARAM>(slider);
+            std::printf(
+                "answer slide %.2f\n",
+                timedSend(dialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, position), from));
+            std::printf("answer slide %.2f\n",
+                        timedSend(dialog, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), from));
+        }
+        std::fflush(stdout);
+        ++step;
+        Sleep(answerGapMs);
+    }
+    SetWindowPos(dialog, nullptr, home.left, home.top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -194,6 +277,9 @@ int main(int argc, char** argv) {
         return owned(window);
     if (command == "browse" && argc == 4)
         return browse(window, argv[3]);
+    if (command == "answers" && argc == 5)
+        return answers(window, std::atoi(argv[3]),
+                       static_cast<unsigned>(std::strtoul(argv[4], nullptr, 0)));
     if (command == "droplist" && argc == 4)
         return dropList(window, std::atoi(argv[3]));
     return usage;

@@ -1,7 +1,8 @@
 // Checks the link control in-process: the class registered before main, the hand cursor,
 // the painted text (blue, underlined, on the parent's own background), creation with and
 // without text, and a click on a target the shell cannot open (the test watches for the
-// beep in a relay trace). Usage: probe_hyperlink; "key value" lines.
+// beep in a relay trace), and a link whose window owns its text. Usage: probe_hyperlink;
+// "key value" lines.
 #include "resources/win/scoped.h"
 #include "widgets/win/hyperlink.h"
 
@@ -76,7 +77,7 @@ int main() {
     std::printf("registered_before_main %d\n",
                 GetClassInfoA(GetModuleHandleA(nullptr), hyperLinkClassName, &found) ? 1 : 0);
     std::printf("hand_cursor %d\n",
-                handCursor && handCursor == LoadCursorA(nullptr, IDC_HAND) ? 1 : 0);
+                hyperLinkCursor() && hyperLinkCursor() == LoadCursorA(nullptr, IDC_HAND) ? 1 : 0);
 
     HWND host = createHost();
     HyperLink link;
@@ -93,7 +94,8 @@ int main() {
     SetCursor(LoadCursorA(nullptr, IDC_ARROW));
     SendMessageA(link.window(), WM_SETCURSOR, reinterpret_cast<WPARAM>(link.window()),
                  MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
-    std::printf("cursor_is_hand %d\n", handCursor && GetCursor() == handCursor ? 1 : 0);
+    std::printf("cursor_is_hand %d\n",
+                hyperLinkCursor() && GetCursor() == hyperLinkCursor() ? 1 : 0);
     std::printf("mouse_move_result %ld\n",
                 static_cast<long>(SendMessageA(link.window(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5))));
 
@@ -106,6 +108,15 @@ int main() {
     char text[64] = "unchanged";
     GetWindowTextA(empty.window(), text, sizeof(text));
     std::printf("empty_text [%s]\n", text);
+
+    // A link whose window owns its object, as the settings dialog makes it.
+    HWND owned = createOwnedHyperLink(area, "owned text", host);
+    const auto* ownedLink =
+        owned ? reinterpret_cast<const HyperLink*>(GetWindowLongPtrA(owned, GWLP_USERDATA))
+              : nullptr;
+    std::printf("owned_text [%s]\n", ownedLink ? ownedLink->text().c_str() : "<none>");
+    DestroyWindow(owned);
+    std::printf("owned_gone %d\n", owned && !IsWindow(owned) ? 1 : 0);
 
     HyperLink orphan;
     orphan.create(area, "kept", host);

@@ -94,7 +94,7 @@ struct Cursor {
     int takeInt() { return std::atoi(take()); }
 };
 
-bool runCommand(const std::string& command, Cursor& in) {
+bool runCommand(const std::string& command, Cursor& in, DesktopWallpaper& desktopWallpaper) {
     if (command == "install" && in.has(2)) {
         const char* path = in.take();
         const auto mode = static_cast<WallpaperMode>(in.takeInt());
@@ -152,9 +152,11 @@ int main(int argc, char** argv) {
         say("error", "usage: probe_wallpaper <command> ...");
         return usageError;
     }
+    // One for the whole run, so that a restore puts back what an earlier install saved.
+    DesktopWallpaper desktopWallpaper;
     while (in.has(1)) {
         const std::string command = in.take();
-        if (!runCommand(command, in))
+        if (!runCommand(command, in, desktopWallpaper))
             return usageError;
     }
     return 0;

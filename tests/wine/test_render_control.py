@@ -20,3 +20,23 @@ def test_hold_and_stop_during_a_detached_decode_return_at_once(bench):
     expect(seen["stop_during_decode"], "1", "a stop returning while the decode still runs")
     expect(seen["attach_after_stop"], "0", "the attach after a stop answering false")
     expect(seen["ended"], "1", "the thread ended once its decode was over")
+
+
+IDLE, NORMAL = "-15", "0"
+
+
+def test_a_hold_raises_the_idle_render_thread_only_until_it_parks(bench):
+    probe = bench.start_wine(os.path.join(BUILD, "probe_render_priority.exe"))
+    expect(probe.wait(60), 0, "probe exit code")
+    seen = dict(line.split(None, 1) for line in probe.output().splitlines() if " " in line)
+    expect(seen.get("started_at"), IDLE, "the thread started at idle priority")
+    expect(seen.get("priority_while_asked"), NORMAL,
+           "the thread at the holder's priority while the hold waited for it")
+    expect((seen.get("hold_parked_priority"), seen.get("after_release")), (IDLE, IDLE),
+           "the thread back at idle once parked, and after the release")
+    expect((seen.get("deaf_hold_priority"), seen.get("deaf_after_release")), (NORMAL, IDLE),
+           "a hold that gave up waiting leaving the thread raised until its release")
+    expect(seen.get("detached_hold_priority"), IDLE,
+           "a hold during a detached stretch leaving the thread at idle")
+    expect(seen.get("parked_after_attach"), "1", "the thread parked at its attach while held")
+    expect(seen.get("ended"), "1", "the thread ended on a stop")

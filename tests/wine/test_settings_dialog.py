@@ -531,6 +531,8 @@ def test_link_control_paints_points_and_beeps_in_process(bench):
            "a link made without text")
     expect((out.get("failed_create"), out.get("kept_text")), ("1", "[kept]"),
            "a failed create keeps the text")
+    expect((out.get("owned_text"), out.get("owned_gone")), ("[owned text]", "1"),
+           "a link whose window owns its text, destroyed with it")
     with open(probe.err_path, "rb") as f:
         trace = f.read().decode("latin-1")
     beeps = [line for line in trace.splitlines() if "Call user32.MessageBeep(00000000)" in line]

@@ -6,8 +6,8 @@
 
 #include <string>
 
-// Registers the window class and finds the hand cursor; one process-wide object, built
-// before WinMain in every run mode.
+// Registers the window class with the hand as its cursor, where the window procedure finds
+// it; one process-wide object, built before WinMain in every run mode.
 class HyperLinkClass {
   public:
     HyperLinkClass();
@@ -20,9 +20,11 @@ class HyperLinkClass {
     HMODULE cursorLibrary = nullptr;
 };
 
+// A link whose text this object keeps. The window finds it through its user data.
 class HyperLink {
   public:
     HyperLink() = default;
+    explicit HyperLink(const char* text) : text_(text) {}
     virtual ~HyperLink();
     HyperLink(const HyperLink&) = delete;
     HyperLink& operator=(const HyperLink&) = delete;
@@ -39,11 +41,23 @@ class HyperLink {
     HWND window_ = nullptr;
 };
 
+// Creates a link that owns its text: made at the window's creation, freed with the window.
+// Null when the window could not be made.
+HWND createOwnedHyperLink(const RECT& rect, const char* text, HWND parent);
+
+// The settings dialog's way to make its one link, the home page; it keeps no state, the
+// link's window owns it.
+struct HyperLinkMaker {
+    bool create(const RECT& rect, const char* text, HWND parent) const {
+        return createOwnedHyperLink(rect, text, parent) != nullptr;
+    }
+};
+constexpr HyperLinkMaker hyperLink{};
+
 extern const char hyperLinkClassName[];
-// The pointing hand, or null when neither the system nor the fallback library has one.
-extern HCURSOR handCursor;
-// The program's one link: the home page in the settings dialog.
-extern HyperLink hyperLink;
+// The pointing hand the link class shows, or null when neither the system nor the fallback
+// library has one.
+HCURSOR hyperLinkCursor();
 
 // What a click does: the shell opens the text; a failure only beeps.
 void openLinkTarget(const std::string& target);
