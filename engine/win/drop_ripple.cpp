@@ -88,18 +88,58 @@ void DropRipple::capturePatch(const DropPlacement& drop) {
               reinterpret_cast<BITMAPINFO*>(&patchHeader_), DIB_RGB_COLORS);
 }
 
-void DropRipple::drawFrame(const DropPlacement& drop) {
+// The picture surface's pixel format and size, read once per drop: a display change in
+// between may have given the surface another.
+bool DropRipple::readPictureLayout() {
+    DDSURFACEDESC description = {};
+    description.dwSize = sizeof(description);
+    if (FAILED(target_.picture->GetSurfaceDesc(&description)))
+        return false;
+    const DDPIXELFORMAT& format = description.ddpfPixelFormat;
+    if (!(format.dwFlags & DDPF_RGB) || (format.dwFlags & DDPF_PALETTEINDEXED8))
+        return false;
+    pictureLayout_ = {format.dwRGBBitCount, format.dwRBitMask, format.dwGBitMask,
+                      format.dwBBitMask};
+    pictureWidth_ = static_cast<std::int32_t>(description.dwWidth);
+    pictureHeight_ = static_cast<std::int32_t>(description.dwHeight);
+    return patchLayoutSupported(pictureLayout_);
+}
+
+void DropRipple::putFrameThroughGdi(const DropPlacement& drop) {
     const std::int32_t side = patchSide(preset_);
-    {
-        ScopedSurfaceDC picture(target_.picture);
-        if (picture) {
-            SetDIBits(picture.get(), patchBitmap_.get(), 0, side, ripplePixels_,
-                      asBitmapInfo(patchHeader_), DIB_RGB_COLORS);
-            ScopedSelect selected(patchDC_.get(), patchBitmap_.get());
-            BitBlt(picture.get(), drop.patchLeft, drop.patchTop, side, side, patchDC_.get(), 0, 0,
-                   SRCCOPY);
-        }
-    }
+    ScopedSurfaceDC picture(target_.picture);
+    if (!picture)
+        return;
+    SetDIBits(picture.get(), patchBitmap_.get(), 0, side, ripplePixels_, asBitmapInfo(patchHeader_),
+              DIB_RGB_COLORS);
+    ScopedSelect selected(patchDC_.get(), patchBitmap_.get());
+    BitBlt(picture.get(), drop.patchLeft, drop.patchTop, side, side, patchDC_.get(), 0, 0, SRCCOPY);
+}
+
+// The same pixels the GDI calls would leave, without a device context per frame: under Wine
+// those cost several times the frame's own work.
+void DropRipple::putFrameDirect(const DropPlacement& drop) {
+    const std::int32_t side = patchSide(preset_);
+    const PatchClip clip =
+        clipPatch(drop.patchLeft, drop.patchTop, side, pictureWidth_, pictureHeight_);
+    if (clip.width <= 0 || clip.height <= 0)
+        return;
+    RECT area = {drop.patchLeft + clip.left, drop.patchTop + clip.top,
+                 drop.patchLeft + clip.left + clip.width, drop.patchTop + clip.top + clip.height};
+    DDSURFACEDESC description = {};
+    description.dwSize = sizeof(description);
+    if (FAILED(target_.picture->Lock(&area, &description, DDLOCK_WAIT, nullptr)))
+        return; // as when the surface gives no device context: the frame is left out
+    putPatch(ripplePixels_, side, clip, static_cast<std::uint8_t*>(description.lpSurface),
+             static_cast<std::int32_t>(description.lPitch), pictureLayout_);
+    target_.picture->Unlock(description.lpSurface);
+}
+
+void DropRipple::drawFrame(const DropPlacement& drop) {
+    if (direct_)
+        putFrameDirect(drop);
+    else
+        putFrameThroughGdi(drop);
     RECT source = {drop.dropRect.left, drop.dropRect.top, drop.dropRect.right,
                    drop.dropRect.bottom};
     const TargetGeometry place = target_.where();
@@ -118,6 +158,7 @@ void DropRipple::dropStep() {
     water_.clear();
     water_.addDrop(drop.dx, drop.dy, preset_.dropRadius, preset_.dropStrength, water_.current);
     capturePatch(drop);
+    direct_ = directAllowed_ && readPictureLayout();
 
     ScopedPageLock pageLock(target_.picture);
     const std::int32_t frames = framesPerDrop(preset_);

@@ -1,8 +1,11 @@
 // "Drop by drop": a water drop falls on the picture on screen and its ripple plays over a
-// square patch, read from the screen and put back through the picture surface.
+// square patch, read from the screen and put back through the picture surface. Frames are
+// written straight into the locked picture surface where its pixel format allows (16, 24 and
+// 32 bits); a palette surface gets them through GDI, which matches their colours.
 #pragma once
 
 #include "engine/drop_geometry.h"
+#include "engine/patch_pixels.h"
 #include "engine/water_surface.h"
 #include "engine/win/frame_pacer.h"
 #include "engine/win/render_target.h"
@@ -30,10 +33,15 @@ class DropRipple {
     // Frames then wait for the display's next refresh; without a pacer they follow one
     // another as fast as they are made.
     void pacedBy(FramePacer* pacer) { pacer_ = pacer; }
+    // False sends every frame through GDI, as a palette surface's are; tests compare the two.
+    void allowDirectFrames(bool allowed) { directAllowed_ = allowed; }
 
   private:
+    bool readPictureLayout();
     void capturePatch(const DropPlacement& drop);
     void drawFrame(const DropPlacement& drop);
+    void putFrameThroughGdi(const DropPlacement& drop);
+    void putFrameDirect(const DropPlacement& drop);
 
     HANDLE heap_;
     RenderTarget target_;
@@ -47,4 +55,9 @@ class DropRipple {
     ScopedMemoryDC patchDC_;
     ScopedBitmap patchBitmap_;
     FramePacer* pacer_ = nullptr;
+    bool directAllowed_ = true;
+    bool direct_ = false; // for the drop under way
+    PixelLayout pictureLayout_ = {};
+    std::int32_t pictureWidth_ = 0;
+    std::int32_t pictureHeight_ = 0;
 };
