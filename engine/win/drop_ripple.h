@@ -35,13 +35,18 @@ class DropRipple {
     void pacedBy(FramePacer* pacer) { pacer_ = pacer; }
     // False sends every frame through GDI, as a palette surface's are; tests compare the two.
     void allowDirectFrames(bool allowed) { directAllowed_ = allowed; }
+    // False puts every frame on the screen, also one that repeats the frame shown; tests
+    // compare the two.
+    void skipRepeatedFrames(bool skip) { skipRepeats_ = skip; }
 
   private:
     bool readPictureLayout();
     void capturePatch(const DropPlacement& drop);
     void drawFrame(const DropPlacement& drop);
-    void putFrameThroughGdi(const DropPlacement& drop);
-    void putFrameDirect(const DropPlacement& drop);
+    bool putFrameThroughGdi(const DropPlacement& drop);
+    bool putFrameDirect(const DropPlacement& drop);
+    bool repeatsShownFrame(const TargetGeometry& place) const;
+    void noteShownFrame(bool shown, const TargetGeometry& place);
 
     HANDLE heap_;
     RenderTarget target_;
@@ -52,10 +57,16 @@ class DropRipple {
     BITMAPINFOHEADER patchHeader_ = {};
     std::uint32_t* patchPixels_ = nullptr;
     std::uint32_t* ripplePixels_ = nullptr;
+    // The frame last put on the screen, and where; null when it cannot be kept.
+    std::uint32_t* shownPixels_ = nullptr;
+    bool shownValid_ = false;
+    std::int32_t shownLeft_ = 0;
+    std::int32_t shownTop_ = 0;
     ScopedMemoryDC patchDC_;
     ScopedBitmap patchBitmap_;
     FramePacer* pacer_ = nullptr;
     bool directAllowed_ = true;
+    bool skipRepeats_ = true;
     bool direct_ = false; // for the drop under way
     PixelLayout pictureLayout_ = {};
     std::int32_t pictureWidth_ = 0;

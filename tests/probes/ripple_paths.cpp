@@ -1,7 +1,8 @@
-// Plays the same drops twice in-process, once with frames written straight into the locked
-// picture surface and once with every frame through GDI, and reports whether both left the
-// same bytes in the picture surface and on the screen. The picture surface is made in the
-// screen's format or in another one, to reach every layout the direct path writes.
+// Plays the same drops twice in-process: as the saver plays them (frames written straight
+// into the locked picture surface where its format allows, a frame that repeats the one on
+// the screen left out) and with every frame through GDI and put on the screen; reports
+// whether both left the same bytes in the picture surface and on the screen. The picture surface is
+// made in the screen's format or in another one, to reach every layout the direct path writes.
 // Usage: probe_ripple_paths
 // Output per format and wave size: "paths FORMAT WAVE SEED DIRECT SAME_PICTURE
 // SAME_SCREEN CHANGED" (DIRECT: the format is written directly; CHANGED: picture bytes the
@@ -110,6 +111,7 @@ DWORD WINAPI playDrops(void* parameter) {
                                      nullptr};
         DropRipple ripple(play.heap, target, screenWidth, screenHeight);
         ripple.allowDirectFrames(play.direct);
+        ripple.skipRepeatedFrames(play.direct);
         ripple.prepareRipple(play.waveSize);
         seedRandom(play.seed);
         for (int drop = 0; drop < 2; ++drop)

@@ -184,8 +184,9 @@ def run_paths_probe(bench):
 
 
 def expect_paths_agree(bench, depth, compared_formats):
-    """Frames written straight into the picture surface leave the bytes the GDI frames leave,
-    in the picture surface and on the screen, for small and clipped large drops. GDI frames
+    """Drops as the saver plays them (frames written straight into the picture surface, and
+    repeated frames left out) leave the bytes that every frame through GDI leaves, in the
+    picture surface and on the screen, for small and clipped large drops. GDI frames
     pass through a bitmap of the screen's depth, so a picture surface deeper than the screen
     (which the saver never makes: its picture has the screen's format) is not compared."""
     seen_depth, runs = run_paths_probe(bench)
@@ -197,8 +198,10 @@ def expect_paths_agree(bench, depth, compared_formats):
             continue
         what = "%s picture, wave size %s, seed %s" % (name, wave, seed)
         expect(int(changed) > 100, True, "bytes a drop changed in the %s: %s" % (what, changed))
-        expect(same_picture, "1", "direct frames leave the GDI frames' picture bytes (%s)" % what)
-        expect(same_screen, "1", "direct frames leave the GDI frames' screen bytes (%s)" % what)
+        expect(same_picture, "1", "the saver's frames leave the GDI frames' picture bytes (%s)"
+               % what)
+        expect(same_screen, "1", "the saver's frames leave the GDI frames' screen bytes (%s)"
+               % what)
 
 
 @options(width=480, height=360)
