@@ -8,6 +8,7 @@ drops alone cost, so that the rest of the default figure is the per-picture work
 fitting and the 13 reveal steps).
 
     python3 bench/cpu_use.py [--seconds N] [--sizes 1024x768,1920x1080] [--json FILE]
+                             [--runs unpaced,paced,drops]
 
 Each figure is the user and system time of the Windows program's process (from
 /proc/PID/stat) over N seconds after a 3-second start, as a share of one core; beside it
@@ -90,15 +91,22 @@ def main():
     parser.add_argument("--seconds", type=float, default=60.0)
     parser.add_argument("--sizes", default="1024x768,1920x1080")
     parser.add_argument("--json", help="also write the raw figures to this file")
+    parser.add_argument("--runs", default="unpaced,paced,drops",
+                        help="which of the three runs to make for each size")
     args = parser.parse_args()
+    wanted = set(args.runs.split(","))
     if not glob.glob(os.path.join(SAMPLES, "*.*")):
         sys.exit("no sample pictures in %s: build first" % SAMPLES)
     runs = []
     for size in args.sizes.split(","):
         width, height = (int(v) for v in size.split("x"))
-        for paced in (False, True):
-            runs.append(measure(width, height, paced, args.seconds))
-        runs.append(measure(width, height, True, args.seconds, drop_period=DROPS_ONLY_PERIOD))
+        if "unpaced" in wanted:
+            runs.append(measure(width, height, False, args.seconds))
+        if "paced" in wanted:
+            runs.append(measure(width, height, True, args.seconds))
+        if "drops" in wanted:
+            runs.append(measure(width, height, True, args.seconds,
+                                drop_period=DROPS_ONLY_PERIOD))
     if args.json:
         with open(args.json, "w") as f:
             json.dump(runs, f, indent=1)

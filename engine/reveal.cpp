@@ -3,6 +3,8 @@
 #include "engine/random.h"
 
 #include <cstddef>
+#include <memory>
+#include <new>
 #include <type_traits>
 
 namespace {
@@ -56,6 +58,9 @@ struct StepPlan {
     std::int32_t pictureWidth, pictureHeight;
     std::uint8_t* cells;
     std::int32_t mapWidth, mapHeight;
+    // The map's cells as bits, or null. A map of a large screen outgrows the processor's
+    // near cache, and most draws of a late step only ask it about a pixel already shown.
+    std::uint32_t* shown;
     bool cut;
     std::uint32_t backgroundKey;
     std::int32_t scatter;
@@ -142,6 +147,118 @@ template <int Bytes, bool Checked> bool runStep(StepPlan& plan, const PixelForma
             }
         }
     }
+    storeRandom(random);
+    return true;
+}
+
+// With scatter the draws are made in two passes over a short buffer: the first runs the
+// generator and the map and notes every write, the second makes the writes in the same order,
+// asking for the picture and screen lines of the writes a few places ahead. The first pass
+// touches neither surface, so the generator is never held up by a pixel far away in memory.
+struct PendingWrite {
+    std::ptrdiff_t source; // byte offsets into the picture and the screen
+    std::ptrdiff_t target;
+};
+constexpr std::uint32_t writesBuffered = 1024;
+static_assert(writesBuffered >= 1 + 255, "one draw with the largest scatter fits the buffer");
+constexpr std::uint32_t writesAhead = 16;
+
+template <int Bytes> class WriteBuffer {
+  public:
+    WriteBuffer(std::uint8_t* screen, const std::uint8_t* picture, const PixelFormat<Bytes> format,
+                bool cut, std::uint32_t backgroundKey)
+        : screen_(screen), picture_(picture), format_(format), cut_(cut),
+          backgroundKey_(backgroundKey) {}
+
+    bool hasRoomFor(std::uint32_t writes) const { return count_ + writes <= writesBuffered; }
+    void add(std::ptrdiff_t source, std::ptrdiff_t target) {
+        pending_[count_++] = {source, target};
+    }
+
+    void flush() {
+        for (std::uint32_t i = 0; i < count_; ++i) {
+            if (i + writesAhead < count_) {
+                __builtin_prefetch(picture_ + pending_[i + writesAhead].source);
+                __builtin_prefetch(screen_ + pending_[i + writesAhead].target, 1);
+            }
+            const SourcePixel source = format_.read(picture_ + pending_[i].source);
+            if (cut_ && source.key == backgroundKey_)
+                continue;
+            format_.write(screen_ + pending_[i].target, source.out);
+        }
+        count_ = 0;
+    }
+
+  private:
+    std::uint8_t* const screen_;
+    const std::uint8_t* const picture_;
+    const PixelFormat<Bytes> format_;
+    const bool cut_;
+    const std::uint32_t backgroundKey_;
+    std::uint32_t count_ = 0;
+    PendingWrite pending_[writesBuffered];
+};
+
+template <int Bytes> bool runScatterStep(StepPlan& plan, const PixelFormat<Bytes> format) {
+    using Coord = std::int32_t;
+    const Coord originX = plan.originX, originY = plan.originY;
+    const Coord left = static_cast<Coord>(plan.left), lastX = static_cast<Coord>(plan.lastX);
+    const Coord top = static_cast<Coord>(plan.top), lastY = static_cast<Coord>(plan.lastY);
+    const Coord scatter = plan.scatter;
+    const std::uint32_t scatterSpan = static_cast<std::uint32_t>(2 * plan.scatter);
+    const std::uint32_t rows = plan.rows, columns = plan.columns;
+    const std::uint32_t boundX = plan.boundX, boundY = plan.boundY;
+    const std::ptrdiff_t screenPitch = plan.screenPitch;
+    const std::ptrdiff_t picturePitch = plan.picturePitch;
+    std::uint8_t* const cells = plan.cells;
+    std::uint32_t* const shown = plan.shown;
+    const std::ptrdiff_t mapWidth = plan.mapWidth;
+    bool (*const stopRequested)() = plan.stopRequested;
+    const std::uint32_t writesPerDraw = 1u + static_cast<std::uint32_t>(scatter);
+    WriteBuffer<Bytes> writes(plan.screen, plan.picture, format, plan.cut, plan.backgroundKey);
+
+    RandomGenerator random = loadRandom();
+    for (std::uint32_t row = plan.firstRow; row < rows; ++row) {
+        if (stopRequested != nullptr && stopRequested()) {
+            writes.flush();
+            storeRandom(random);
+            plan.stoppedAt = row;
+            return false;
+        }
+        for (std::uint32_t column = 0; column < columns; ++column) {
+            const std::uint32_t px = random.upTo(boundX);
+            const std::uint32_t py = random.upTo(boundY);
+            const Coord sx = originX + static_cast<Coord>(px);
+            const Coord sy = originY + static_cast<Coord>(py);
+            const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(py) * mapWidth + px;
+            if (shown != nullptr) {
+                std::uint32_t& word = shown[static_cast<std::size_t>(at) >> 5];
+                const std::uint32_t bit = std::uint32_t{1} << (at & 31);
+                if (word & bit)
+                    continue;
+                word |= bit;
+            } else if (cells[at] != 0) {
+                continue;
+            }
+            cells[at] = 1;
+
+            if (!writes.hasRoomFor(writesPerDraw))
+                writes.flush();
+            const std::ptrdiff_t source = static_cast<std::ptrdiff_t>(py) * picturePitch +
+                                          static_cast<std::ptrdiff_t>(px) * Bytes;
+            writes.add(source, static_cast<std::ptrdiff_t>(sy) * screenPitch +
+                                   static_cast<std::ptrdiff_t>(sx) * Bytes);
+            for (Coord copy = 0; copy < scatter; ++copy) {
+                Coord qx = sx - scatter + static_cast<Coord>(random.upTo(scatterSpan));
+                qx = qx < left ? left : (qx > lastX ? lastX : qx);
+                Coord qy = sy - scatter + static_cast<Coord>(random.upTo(scatterSpan));
+                qy = qy < top ? top : (qy > lastY ? lastY : qy);
+                writes.add(source, static_cast<std::ptrdiff_t>(qy) * screenPitch +
+                                       static_cast<std::ptrdiff_t>(qx) * Bytes);
+            }
+        }
+    }
+    writes.flush();
     storeRandom(random);
     return true;
 }
@@ -260,6 +377,30 @@ bool targetFits(const StepPlan& plan) {
     return true;
 }
 
+// The map's cells packed into bits; empty when memory is short, and the step then asks the
+// map itself.
+std::unique_ptr<std::uint32_t[]> packShown(const RevealMapView& map) {
+    const std::size_t count = static_cast<std::size_t>(map.width) * map.height;
+    std::unique_ptr<std::uint32_t[]> words(new (std::nothrow) std::uint32_t[(count + 31) / 32]);
+    if (!words)
+        return words;
+    const std::uint8_t* cells = map.cells;
+    std::size_t i = 0;
+    for (std::size_t w = 0; w < count / 32; ++w, i += 32) {
+        std::uint32_t word = 0;
+        for (std::uint32_t b = 0; b < 32; ++b)
+            word |= std::uint32_t{cells[i + b] != 0} << b;
+        words[w] = word;
+    }
+    if (i < count) {
+        std::uint32_t word = 0;
+        for (std::uint32_t b = 0; i + b < count; ++b)
+            word |= std::uint32_t{cells[i + b] != 0} << b;
+        words[count / 32] = word;
+    }
+    return words;
+}
+
 template <int Bytes>
 bool revealAtDepth(StepPlan& plan, const SurfaceView& screen, const SurfaceView& picture,
                    const RevealMapView& revealMap, const RevealOptions& options) {
@@ -269,9 +410,13 @@ bool revealAtDepth(StepPlan& plan, const SurfaceView& screen, const SurfaceView&
     PixelFormat<Bytes> format{options.channelMap, options.psychedeliaLevel != 0};
     plan.cut = options.cutBackground && picture.width > 0 && picture.height > 0;
     plan.backgroundKey = plan.cut ? format.read(picture.bits).key : 0;
-    if (targetFits(plan))
-        return plan.scatter == 0 ? runAheadStep<Bytes>(plan, format)
-                                 : runStep<Bytes, false>(plan, format);
+    if (targetFits(plan)) {
+        if (plan.scatter == 0)
+            return runAheadStep<Bytes>(plan, format);
+        const std::unique_ptr<std::uint32_t[]> shown = packShown(revealMap);
+        plan.shown = shown.get();
+        return runScatterStep<Bytes>(plan, format);
+    }
     return runStep<Bytes, true>(plan, format);
 }
 

@@ -4,6 +4,8 @@
 #include "resources/win/scoped.h"
 #include "resources/win/surface_dc.h"
 
+#include <cstring>
+
 namespace {
 
 // Surface page locks, given back on every way out of a drop.
@@ -52,6 +54,8 @@ void DropRipple::prepareRipple(std::uint8_t waveSize) {
     const SIZE_T bytes = static_cast<SIZE_T>(side) * side * sizeof(std::uint32_t);
     patchPixels_ = static_cast<std::uint32_t*>(HeapAlloc(heap_, HEAP_ZERO_MEMORY, bytes));
     ripplePixels_ = static_cast<std::uint32_t*>(HeapAlloc(heap_, HEAP_ZERO_MEMORY, bytes));
+    shownPixels_ = static_cast<std::uint32_t*>(HeapAlloc(heap_, 0, bytes));
+    shownValid_ = false;
     if (patchPixels_) {
         ScopedSurfaceDC screen(target_.screen);
         if (screen)
@@ -66,8 +70,12 @@ void DropRipple::releaseRipple() {
         HeapFree(heap_, 0, patchPixels_);
     if (ripplePixels_)
         HeapFree(heap_, 0, ripplePixels_);
+    if (shownPixels_)
+        HeapFree(heap_, 0, shownPixels_);
     patchPixels_ = nullptr;
     ripplePixels_ = nullptr;
+    shownPixels_ = nullptr;
+    shownValid_ = false;
     patchDC_.reset();
     patchBitmap_.reset();
     water_.release();
@@ -88,23 +96,87 @@ void DropRipple::capturePatch(const DropPlacement& drop) {
               reinterpret_cast<BITMAPINFO*>(&patchHeader_), DIB_RGB_COLORS);
 }
 
-void DropRipple::drawFrame(const DropPlacement& drop) {
+// The picture surface's pixel format and size, read once per drop: a display change in
+// between may have given the surface another.
+bool DropRipple::readPictureLayout() {
+    DDSURFACEDESC description = {};
+    description.dwSize = sizeof(description);
+    if (FAILED(target_.picture->GetSurfaceDesc(&description)))
+        return false;
+    const DDPIXELFORMAT& format = description.ddpfPixelFormat;
+    if (!(format.dwFlags & DDPF_RGB) || (format.dwFlags & DDPF_PALETTEINDEXED8))
+        return false;
+    pictureLayout_ = {format.dwRGBBitCount, format.dwRBitMask, format.dwGBitMask,
+                      format.dwBBitMask};
+    pictureWidth_ = static_cast<std::int32_t>(description.dwWidth);
+    pictureHeight_ = static_cast<std::int32_t>(description.dwHeight);
+    return patchLayoutSupported(pictureLayout_);
+}
+
+bool DropRipple::putFrameThroughGdi(const DropPlacement& drop) {
     const std::int32_t side = patchSide(preset_);
-    {
-        ScopedSurfaceDC picture(target_.picture);
-        if (picture) {
-            SetDIBits(picture.get(), patchBitmap_.get(), 0, side, ripplePixels_,
-                      asBitmapInfo(patchHeader_), DIB_RGB_COLORS);
-            ScopedSelect selected(patchDC_.get(), patchBitmap_.get());
-            BitBlt(picture.get(), drop.patchLeft, drop.patchTop, side, side, patchDC_.get(), 0, 0,
-                   SRCCOPY);
-        }
-    }
+    ScopedSurfaceDC picture(target_.picture);
+    if (!picture)
+        return false;
+    SetDIBits(picture.get(), patchBitmap_.get(), 0, side, ripplePixels_, asBitmapInfo(patchHeader_),
+              DIB_RGB_COLORS);
+    ScopedSelect selected(patchDC_.get(), patchBitmap_.get());
+    return BitBlt(picture.get(), drop.patchLeft, drop.patchTop, side, side, patchDC_.get(), 0, 0,
+                  SRCCOPY) != FALSE;
+}
+
+// The same pixels the GDI calls would leave, without a device context per frame: under Wine
+// those cost several times the frame's own work.
+bool DropRipple::putFrameDirect(const DropPlacement& drop) {
+    const std::int32_t side = patchSide(preset_);
+    const PatchClip clip =
+        clipPatch(drop.patchLeft, drop.patchTop, side, pictureWidth_, pictureHeight_);
+    if (clip.width <= 0 || clip.height <= 0)
+        return true;
+    RECT area = {drop.patchLeft + clip.left, drop.patchTop + clip.top,
+                 drop.patchLeft + clip.left + clip.width, drop.patchTop + clip.top + clip.height};
+    DDSURFACEDESC description = {};
+    description.dwSize = sizeof(description);
+    if (FAILED(target_.picture->Lock(&area, &description, DDLOCK_WAIT, nullptr)))
+        return false; // as when the surface gives no device context: the frame is left out
+    putPatch(ripplePixels_, side, clip, static_cast<std::uint8_t*>(description.lpSurface),
+             static_cast<std::int32_t>(description.lPitch), pictureLayout_);
+    target_.picture->Unlock(description.lpSurface);
+    return true;
+}
+
+// Every other ripple frame repeats the one before it, and a settling ripple many more; such
+// a frame is on the screen and in the picture surface already, unless the target has moved
+// or the last frame did not get through.
+bool DropRipple::repeatsShownFrame(const TargetGeometry& place) const {
+    const std::int32_t side = patchSide(preset_);
+    return skipRepeats_ && shownValid_ && place.left == shownLeft_ && place.top == shownTop_ &&
+           std::memcmp(shownPixels_, ripplePixels_,
+                       static_cast<std::size_t>(side) * side * sizeof(std::uint32_t)) == 0;
+}
+
+void DropRipple::noteShownFrame(bool shown, const TargetGeometry& place) {
+    const std::int32_t side = patchSide(preset_);
+    shownValid_ = shown && shownPixels_;
+    if (!shownValid_)
+        return;
+    std::memcpy(shownPixels_, ripplePixels_,
+                static_cast<std::size_t>(side) * side * sizeof(std::uint32_t));
+    shownLeft_ = place.left;
+    shownTop_ = place.top;
+}
+
+void DropRipple::drawFrame(const DropPlacement& drop) {
+    const TargetGeometry place = target_.where();
+    if (repeatsShownFrame(place))
+        return;
+    const bool put = direct_ ? putFrameDirect(drop) : putFrameThroughGdi(drop);
     RECT source = {drop.dropRect.left, drop.dropRect.top, drop.dropRect.right,
                    drop.dropRect.bottom};
-    const TargetGeometry place = target_.where();
-    target_.screen->BltFast(place.left + drop.dropRect.left, place.top + drop.dropRect.top,
-                            target_.picture, &source, DDBLTFAST_WAIT);
+    const HRESULT shown =
+        target_.screen->BltFast(place.left + drop.dropRect.left, place.top + drop.dropRect.top,
+                                target_.picture, &source, DDBLTFAST_WAIT);
+    noteShownFrame(put && SUCCEEDED(shown), place);
 }
 
 void DropRipple::dropStep() {
@@ -118,6 +190,8 @@ void DropRipple::dropStep() {
     water_.clear();
     water_.addDrop(drop.dx, drop.dy, preset_.dropRadius, preset_.dropStrength, water_.current);
     capturePatch(drop);
+    direct_ = directAllowed_ && readPictureLayout();
+    shownValid_ = false; // the first frame replaces what the screen showed
 
     ScopedPageLock pageLock(target_.picture);
     const std::int32_t frames = framesPerDrop(preset_);

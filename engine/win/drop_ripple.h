@@ -1,8 +1,11 @@
 // "Drop by drop": a water drop falls on the picture on screen and its ripple plays over a
-// square patch, read from the screen and put back through the picture surface.
+// square patch, read from the screen and put back through the picture surface. Frames are
+// written straight into the locked picture surface where its pixel format allows (16, 24 and
+// 32 bits); a palette surface gets them through GDI, which matches their colours.
 #pragma once
 
 #include "engine/drop_geometry.h"
+#include "engine/patch_pixels.h"
 #include "engine/water_surface.h"
 #include "engine/win/frame_pacer.h"
 #include "engine/win/render_target.h"
@@ -30,10 +33,20 @@ class DropRipple {
     // Frames then wait for the display's next refresh; without a pacer they follow one
     // another as fast as they are made.
     void pacedBy(FramePacer* pacer) { pacer_ = pacer; }
+    // False sends every frame through GDI, as a palette surface's are; tests compare the two.
+    void allowDirectFrames(bool allowed) { directAllowed_ = allowed; }
+    // False puts every frame on the screen, also one that repeats the frame shown; tests
+    // compare the two.
+    void skipRepeatedFrames(bool skip) { skipRepeats_ = skip; }
 
   private:
+    bool readPictureLayout();
     void capturePatch(const DropPlacement& drop);
     void drawFrame(const DropPlacement& drop);
+    bool putFrameThroughGdi(const DropPlacement& drop);
+    bool putFrameDirect(const DropPlacement& drop);
+    bool repeatsShownFrame(const TargetGeometry& place) const;
+    void noteShownFrame(bool shown, const TargetGeometry& place);
 
     HANDLE heap_;
     RenderTarget target_;
@@ -44,7 +57,18 @@ class DropRipple {
     BITMAPINFOHEADER patchHeader_ = {};
     std::uint32_t* patchPixels_ = nullptr;
     std::uint32_t* ripplePixels_ = nullptr;
+    // The frame last put on the screen, and where; null when it cannot be kept.
+    std::uint32_t* shownPixels_ = nullptr;
+    bool shownValid_ = false;
+    std::int32_t shownLeft_ = 0;
+    std::int32_t shownTop_ = 0;
     ScopedMemoryDC patchDC_;
     ScopedBitmap patchBitmap_;
     FramePacer* pacer_ = nullptr;
+    bool directAllowed_ = true;
+    bool skipRepeats_ = true;
+    bool direct_ = false; // for the drop under way
+    PixelLayout pictureLayout_ = {};
+    std::int32_t pictureWidth_ = 0;
+    std::int32_t pictureHeight_ = 0;
 };

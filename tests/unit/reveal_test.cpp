@@ -548,3 +548,45 @@ TEST(Reveal, StepsStoppedAndResumedLeaveWhatWholeStepsLeave) {
         }
     }
 }
+
+// With scatter the writes of a step are noted first and made in batches; the screen, map and
+// generator must still be exactly the plain reveal's when a batch fills in the middle of a
+// row (large scatter, long rows), when background pixels are skipped, when the map already
+// holds marks (any non-zero byte) and its size is no multiple of 32, and when a stop request
+// ends the step with writes still noted.
+TEST(Reveal, BatchedScatterWritesLeaveWhatThePlainRevealLeaves) {
+    const Case c = {340, 30, 320, 24, 330, 26, {7, 2, 307, 22, 7, 2}};
+    for (std::uint32_t bitCount : depths) {
+        for (std::uint8_t scatter : {1, 10, 255}) {
+            for (int rows : {0, 3, 1 << 20}) {
+                const int bytes = bytesFor(bitCount);
+                const std::string what = std::to_string(bitCount) + " bits, scatter " +
+                                         std::to_string(scatter) + ", rows " + std::to_string(rows);
+                Buffer screen(c.screenWidth, c.screenHeight, bytes, 4);
+                Buffer picture(c.pictureWidth, c.pictureHeight, bytes);
+                fillPattern(screen, 5);
+                fillPattern(picture, 23, 4);
+                Buffer expected = screen;
+                std::vector<std::uint8_t> cells(c.mapWidth * c.mapHeight, 0);
+                for (std::size_t i = 0; i < cells.size(); i += 7)
+                    cells[i] = static_cast<std::uint8_t>(1 + i % 3);
+                std::vector<std::uint8_t> expectedCells = cells;
+                RevealOptions options = optionsWith(scatter, true, 1);
+
+                seedRandom(321);
+                referenceStep(expected, picture, c, expectedCells, options, rows);
+                const std::uint32_t expectedState = loadRandom().state;
+
+                seedRandom(321);
+                rowsAllowed = rows;
+                options.stopRequested = stopAfterAllowedRows;
+                revealStep(screen.view(), bitCount, picture.view(), c.target,
+                           {cells.data(), c.mapWidth, c.mapHeight}, options);
+                EXPECT_EQ(loadRandom().state, expectedState) << what << ": same draws";
+                EXPECT_TRUE(screen.storage == expected.storage) << what << ": screens differ";
+                EXPECT_EQ(cells, expectedCells) << what << ": reveal maps differ";
+                EXPECT_TRUE(screen.guardsIntact()) << what << ": wrote outside the screen";
+            }
+        }
+    }
+}

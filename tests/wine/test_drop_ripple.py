@@ -171,3 +171,54 @@ def test_smallest_ripple_stays_in_view_for_at_least_a_second(bench):
     expect(any(span >= 1.0 for span in runs), True,
            "a ripple in view for at least 1 s in consecutive screenshots; saw runs of %r s "
            "over %d screenshots" % (runs, len(frames)))
+
+
+def run_paths_probe(bench):
+    """Lines of the paths probe as tuples, and the screen's depth."""
+    proc = bench.start_wine(os.path.join(BUILD, "probe_ripple_paths.exe"))
+    expect(proc.wait(120), 0, "ripple paths probe exit code")
+    lines = proc.output().splitlines()
+    depth = [int(line.split()[1]) for line in lines if line.startswith("depth ")]
+    runs = [line.split()[1:] for line in lines if line.startswith("paths ")]
+    return (depth[0] if depth else None), runs
+
+
+def expect_paths_agree(bench, depth, compared_formats):
+    """Drops as the saver plays them (frames written straight into the picture surface, and
+    repeated frames left out) leave the bytes that every frame through GDI leaves, in the
+    picture surface and on the screen, for small and clipped large drops. GDI frames
+    pass through a bitmap of the screen's depth, so a picture surface deeper than the screen
+    (which the saver never makes: its picture has the screen's format) is not compared."""
+    seen_depth, runs = run_paths_probe(bench)
+    expect(seen_depth, depth, "bits per pixel of the primary surface")
+    expect(sorted({run[0] for run in runs if run[3] == "1"}), ["24", "555", "565", "screen"],
+           "picture formats whose frames are written directly")
+    for name, wave, seed, _direct, same_picture, same_screen, changed in runs:
+        if name not in compared_formats:
+            continue
+        what = "%s picture, wave size %s, seed %s" % (name, wave, seed)
+        expect(int(changed) > 100, True, "bytes a drop changed in the %s: %s" % (what, changed))
+        expect(same_picture, "1", "the saver's frames leave the GDI frames' picture bytes (%s)"
+               % what)
+        expect(same_screen, "1", "the saver's frames leave the GDI frames' screen bytes (%s)"
+               % what)
+
+
+@options(width=480, height=360)
+def test_direct_ripple_frames_match_gdi_frames_in_every_picture_format(bench):
+    expect_paths_agree(bench, 32, ["screen", "565", "555", "24"])
+
+
+@options(width=480, height=360, depth=16)
+def test_direct_ripple_frames_match_gdi_frames_on_a_sixteen_bit_screen(bench):
+    expect_paths_agree(bench, 16, ["screen", "565", "555"])
+
+
+@options(width=480, height=360, depth=8)
+def test_ripple_frames_on_an_eight_bit_screen_go_through_gdi(bench):
+    seen_depth, runs = run_paths_probe(bench)
+    expect(seen_depth, 8, "bits per pixel of the primary surface")
+    screen_runs = [run for run in runs if run[0] == "screen"]
+    expect(len(screen_runs) > 0, True, "drops played on the 8-bit picture surface")
+    expect([run[3] for run in screen_runs], ["0"] * len(screen_runs),
+           "an 8-bit picture surface gets its frames through GDI")
