@@ -275,12 +275,79 @@ bool decode(PictureContent format, const PictureBytes& bytes, const PictureCheck
     return decodeOle(bytes, check, width, height, cutBackground, out);
 }
 
-long playMetafile(IDirectDrawSurface3* surface, HENHMETAFILE metafile, int width, int height) {
+long playMetafileOnSurface(IDirectDrawSurface3* surface, HENHMETAFILE metafile, int width,
+                           int height) {
     ScopedSurfaceDC dc(surface);
     if (!dc)
         return dc.result();
     const RECT whole{0, 0, width, height};
     return PlayEnhMetaFile(dc.get(), metafile, &whole) ? 0 : pictureFailed;
+}
+
+// A DIB section with the surface's own pixel layout, so that a copy to it and back changes
+// no pixel. Null for palette surfaces and layouts a DIB cannot hold.
+HBITMAP surfaceLikeBitmap(IDirectDrawSurface3* surface, int width, int height) {
+    DDSURFACEDESC desc{};
+    desc.dwSize = sizeof(desc);
+    if (FAILED(surface->GetSurfaceDesc(&desc)) || !(desc.ddpfPixelFormat.dwFlags & DDPF_RGB) ||
+        (desc.ddpfPixelFormat.dwFlags & DDPF_PALETTEINDEXED8))
+        return nullptr;
+    const DWORD bits = desc.ddpfPixelFormat.dwRGBBitCount;
+    if (bits != 16 && bits != 24 && bits != 32)
+        return nullptr;
+    struct {
+        BITMAPINFOHEADER header;
+        DWORD masks[3];
+    } info{};
+    info.header.biSize = sizeof(info.header);
+    info.header.biWidth = width;
+    info.header.biHeight = -height;
+    info.header.biPlanes = 1;
+    info.header.biBitCount = static_cast<WORD>(bits);
+    info.header.biCompression = bits == 24 ? BI_RGB : BI_BITFIELDS;
+    info.masks[0] = desc.ddpfPixelFormat.dwRBitMask;
+    info.masks[1] = desc.ddpfPixelFormat.dwGBitMask;
+    info.masks[2] = desc.ddpfPixelFormat.dwBBitMask;
+    void* pixels = nullptr;
+    return CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &pixels,
+                            nullptr, 0);
+}
+
+bool copyBetween(HDC to, HDC from, int width, int height) {
+    return BitBlt(to, 0, 0, width, height, from, 0, 0, SRCCOPY) != 0;
+}
+
+// A metafile plays for as long as its records take, seconds for a big one, so it plays
+// detached into a copy of the surface (it draws over what the surface holds) and the copy
+// goes back once the thread is attached again. Palette surfaces play on the surface itself.
+long playMetafile(IDirectDrawSurface3* surface, HENHMETAFILE metafile, int width, int height,
+                  const DecodeFence& fence) {
+    ScopedBitmap copy(surfaceLikeBitmap(surface, width, height));
+    ScopedMemoryDC copyDC(CreateCompatibleDC(nullptr));
+    if (!copy || !copyDC)
+        return playMetafileOnSurface(surface, metafile, width, height);
+    SelectedBitmap selected(copyDC.get(), copy.get());
+    if (!selected.ok())
+        return playMetafileOnSurface(surface, metafile, width, height);
+    {
+        ScopedSurfaceDC dc(surface);
+        if (!dc)
+            return dc.result();
+        if (!copyBetween(copyDC.get(), dc.get(), width, height))
+            return pictureFailed;
+    }
+    fence.detach();
+    const RECT whole{0, 0, width, height};
+    const bool played = PlayEnhMetaFile(copyDC.get(), metafile, &whole) != 0;
+    GdiFlush();
+    if (!fence.attach())
+        return pictureFailed; // the thread is asked to end: the surface stays as it is
+    if (!played)
+        return pictureFailed;
+    ScopedSurfaceDC dc(surface);
+    if (!dc)
+        return dc.result();
+    return copyBetween(dc.get(), copyDC.get(), width, height) ? 0 : pictureFailed;
 }
 
 void noDetach() {}
@@ -358,7 +425,7 @@ long loadPictureToSurface(IDirectDrawSurface3* surface, const char* path, bool c
             return pictureFailed; // the thread is asked to end: the surface stays as it is
     }
     if (decoded.metafile)
-        return playMetafile(surface, decoded.metafile.get(), width, height);
+        return playMetafile(surface, decoded.metafile.get(), width, height, fence);
     return fitBitmapToSurface(surface, decoded.bitmap, 0, 0, 0, 0, cutBackground);
 }
 

@@ -209,7 +209,9 @@ def emf_bytes(pic, device=(1024, 768), millimetres=(320, 240)):
 
     record(EMR_SELECTOBJECT, struct.pack("<I", NULL_PEN))
     # A null pen leaves out the right and bottom edge of a rectangle: draw one pixel wider.
-    boxes = [(0, 0, pic.width, pic.height, pic.background)] + pic.boxes
+    # A background of None leaves everything outside the boxes undrawn.
+    fill = [] if pic.background is None else [(0, 0, pic.width, pic.height, pic.background)]
+    boxes = fill + pic.boxes
     for left, top, right, bottom, colour in boxes:
         record(EMR_CREATEBRUSHINDIRECT, struct.pack("<IIII", 1, BS_SOLID, colorref(colour), 0))
         record(EMR_SELECTOBJECT, struct.pack("<I", 1))

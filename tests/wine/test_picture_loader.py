@@ -141,6 +141,21 @@ def test_bmp_and_emf_are_stretched_over_the_whole_surface(bench):
     expect_fitted(bench, "tall.bmp", tall, 640, 200, "stretch")
 
 
+def test_a_metafile_draws_over_what_the_surface_held(bench):
+    # Played into a copy of the surface away from it: the copy must start as the surface.
+    d = folder(bench)
+    pictures.write_emf(d / "box.emf",
+                       pictures.Picture(200, 150, None, [(50, 40, 150, 110, pictures.RED)]))
+    points = [(10, 10), (190, 140), (30, 75), (100, 75)]
+    loaded = load(bench, "box.emf", 200, 150, points)
+    expect(loaded.result, 0, "result of loading box.emf")
+    seen = {p: loaded.pixels.get(p) for p in points}
+    wanted = {(10, 10): GREY, (190, 140): GREY, (30, 75): GREY, (100, 75): pictures.RED}
+    wrong = {p: seen[p] for p in points if seen[p] is None or
+             not pictures.close(seen[p], wanted[p], TOLERANCE["emf"])}
+    expect(wrong, {}, "pixels that are not the surface's grey outside the box and red inside")
+
+
 def test_endings_choose_the_decoder_in_either_case(bench):
     d = folder(bench)
     pic = pictures.cropped_frame(300, 200, 400, 300)
