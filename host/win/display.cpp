@@ -126,7 +126,7 @@ TargetGeometry sessionTarget(const void* session) {
 void startRendering(SaverSession& session) {
     session.renderJob = {{session.directDraw.get(), session.primarySurface.get(),
                           session.pictureSurface.get(), sessionTarget, &session},
-                         &saverSettings,
+                         &session.settings,
                          lastPictureName,
                          &lastPictureSearchDone,
                          imagesFolderFullPath};

@@ -131,9 +131,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR argumen
 
     if (!loadSettings())
         return 0;
+    session.settings.seed(saverSettings, imagesFolderPath());
     installFaultBackstop(session);
-    const PreviewHost previewHost = {&session, measurePreview, previewRendering, rebuildPreview,
-                                     openHomePage};
+    const PreviewHost previewHost = {&session,       measurePreview, previewRendering,
+                                     rebuildPreview, openHomePage,   &session.settings};
     if (!chooseTarget(session, line, previewHost))
         return 0;
     if (!previousInstance && !registerSaverClass(instance))

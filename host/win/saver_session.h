@@ -5,6 +5,7 @@
 
 #include "engine/reveal.h"
 #include "engine/win/render_target.h"
+#include "engine/win/settings_mailbox.h"
 #include "resources/win/scoped.h"
 
 #include <windows.h>
@@ -49,6 +50,8 @@ class SaverSession {
     ScopedHandle renderThread;
     // The preview's tracker thread; it ends by itself once the window is gone.
     ScopedHandle previewTracker;
+    // The dialog's settings changes on their way to the render thread.
+    SettingsMailbox settings;
     // What the render thread works with; rewritten only while no thread runs.
     RenderJob renderJob = {};
 

@@ -190,7 +190,11 @@ bool loadSettings() {
 }
 
 bool saveSettings() {
-    std::vector<std::uint8_t> bytes = serializeSettings(saverSettings, imagesFolderPath());
+    return saveSettings(saverSettings, imagesFolderPath());
+}
+
+bool saveSettings(const SaverSettings& record, const std::string& imagesFolder) {
+    std::vector<std::uint8_t> bytes = serializeSettings(record, imagesFolder);
     std::vector<Piece> pieces = {
         {bytes.data(), settingsBlockSize},
         {bytes.data() + settingsBlockSize, settingsBlockSize},
@@ -220,10 +224,14 @@ std::string imagesFolderPath() {
 }
 
 std::string imagesFolderFullPath() {
+    return imagesFolderFullPath(imagesFolderPath());
+}
+
+std::string imagesFolderFullPath(const std::string& folder) {
     std::string installDir;
     if (!readFullInstallDir(installDir))
         installDir.clear();
-    return fullImagesFolder(imagesFolderPath(), installDir);
+    return fullImagesFolder(folder, installDir);
 }
 
 void replaceImagesFolder(const std::string& folder) {

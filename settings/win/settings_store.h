@@ -36,6 +36,8 @@ bool loadSettings();
 // that cannot be created or replaced, or an install folder that cannot be told, counts as
 // success (nothing written anywhere); a write that delivers nothing is a failure and leaves
 // the old file untouched.
+bool saveSettings(const SaverSettings& record, const std::string& imagesFolder);
+// The same for the process's record and folder.
 bool saveSettings();
 // Writes lastPictureName with its NUL to "vellutor.fsl" in the install folder; silent on
 // failure.
@@ -47,4 +49,6 @@ std::string imagesFolderPath();
 // The images folder as a full path to list, a folder of the record's own relative to the
 // install folder; "" when there is none.
 std::string imagesFolderFullPath();
+// `folder`, as the settings file holds it, as a full path to list; "" when there is none.
+std::string imagesFolderFullPath(const std::string& folder);
 void replaceImagesFolder(const std::string& folder);
