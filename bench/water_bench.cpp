@@ -37,7 +37,8 @@ void advanceFrames(benchmark::State& state, AdvanceKernel kernel) {
         if (patchSide(dropPresetFor(size)) == side)
             preset = dropPresetFor(size);
     const int frames = framesPerDrop(preset);
-    WaterSurface surface;
+    SurfaceHeap heap;
+    WaterSurface surface(heap);
     surface.init(side, side);
     std::vector<uint32_t> source = picture(std::size_t(cells));
     std::vector<uint32_t> destination(static_cast<std::size_t>(cells));
@@ -94,7 +95,8 @@ void BM_AdvanceBesideFloor(benchmark::State& state) {
         if (patchSide(dropPresetFor(size)) == side)
             preset = dropPresetFor(size);
     const int frames = framesPerDrop(preset);
-    WaterSurface surface;
+    SurfaceHeap heap;
+    WaterSurface surface(heap);
     surface.init(side, side);
     std::vector<uint32_t> source = picture(cells), destination(cells), copy(cells);
     std::vector<int32_t> heightsA(cells, 1), heightsB(cells);

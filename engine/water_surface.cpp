@@ -387,8 +387,7 @@ bool advanceKernelAvailable(AdvanceKernel kernel) {
 #endif
     case AdvanceKernel::avx2: {
 #if WATER_AVX2
-        static const bool present = cpuHasAvx2();
-        return present;
+        return cpuHasAvx2();
 #else
         return false;
 #endif
@@ -398,11 +397,9 @@ bool advanceKernelAvailable(AdvanceKernel kernel) {
 }
 
 AdvanceKernel fastestAdvanceKernel() {
-    static const AdvanceKernel fastest =
-        advanceKernelAvailable(AdvanceKernel::avx2)   ? AdvanceKernel::avx2
-        : advanceKernelAvailable(AdvanceKernel::sse2) ? AdvanceKernel::sse2
-                                                      : AdvanceKernel::reference;
-    return fastest;
+    return advanceKernelAvailable(AdvanceKernel::avx2)   ? AdvanceKernel::avx2
+           : advanceKernelAvailable(AdvanceKernel::sse2) ? AdvanceKernel::sse2
+                                                         : AdvanceKernel::reference;
 }
 
 WaterSurface::~WaterSurface() {
@@ -412,36 +409,31 @@ WaterSurface::~WaterSurface() {
 bool WaterSurface::init(int32_t newWidth, int32_t newHeight) {
     if (!acceptableSize(newWidth, newHeight))
         return false;
-    const SurfaceHeapFunctions& heap = surfaceHeapFunctions();
-    if (surfaceHeap == nullptr) {
-        surfaceHeap = heap.create();
-        if (surfaceHeap == nullptr)
-            return false;
-    }
+    SurfaceHeap& heap = *heap_;
+    if (!heap.open())
+        return false;
     // A surface that already holds buffers is counted once, however often it is sized.
     const bool counted = ready();
     if (counted) {
-        heap.free(surfaceHeap, heights[0]);
-        heap.free(surfaceHeap, heights[1]);
+        heap.free(heights[0]);
+        heap.free(heights[1]);
         heights[0] = heights[1] = nullptr;
     }
     const std::size_t bytes = std::size_t(newWidth) * std::size_t(newHeight) * sizeof(int32_t);
-    void* first = heap.allocate(surfaceHeap, bytes);
-    void* second = first ? heap.allocate(surfaceHeap, bytes) : nullptr;
+    void* first = heap.allocate(bytes);
+    void* second = first ? heap.allocate(bytes) : nullptr;
     if (second == nullptr) {
         // No half-made surface: give back what was had, and the heap if no surface is left.
         if (first)
-            heap.free(surfaceHeap, first);
+            heap.free(first);
         if (counted)
-            --surfaceCount;
-        if (surfaceCount == 0) {
-            heap.destroy(surfaceHeap);
-            surfaceHeap = nullptr;
-        }
+            heap.surfaceRemoved();
+        else
+            heap.closeIfUnused();
         return false;
     }
     if (!counted)
-        ++surfaceCount;
+        heap.surfaceAdded();
     std::memset(first, 0, bytes);
     std::memset(second, 0, bytes);
     heights[0] = static_cast<int32_t*>(first);
@@ -493,7 +485,7 @@ void WaterSurface::addDrop(int32_t x, int32_t y, int32_t radius, int32_t strengt
 }
 
 void WaterSurface::advance(const uint32_t* source, uint32_t* destination) {
-    advanceWith(fastestAdvanceKernel(), source, destination);
+    advanceWith(chosenKernel, source, destination);
 }
 
 void WaterSurface::advanceWith(AdvanceKernel kernel, const uint32_t* source,
@@ -534,12 +526,8 @@ void WaterSurface::advanceWith(AdvanceKernel kernel, const uint32_t* source,
 void WaterSurface::release() {
     if (!ready())
         return;
-    const SurfaceHeapFunctions& heap = surfaceHeapFunctions();
-    heap.free(surfaceHeap, heights[0]);
-    heap.free(surfaceHeap, heights[1]);
+    heap_->free(heights[0]);
+    heap_->free(heights[1]);
     heights[0] = heights[1] = nullptr;
-    if (--surfaceCount == 0) {
-        heap.destroy(surfaceHeap);
-        surfaceHeap = nullptr;
-    }
+    heap_->surfaceRemoved();
 }

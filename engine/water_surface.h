@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/surface_heap.h"
+
 #include <cstdint>
 
 // Which implementation of advance runs. All give identical results; advance picks the
@@ -11,11 +13,12 @@ AdvanceKernel fastestAdvanceKernel();
 
 // The height field behind the drop ripple: two generations of integer heights, a drop
 // that raises a disc of them, and a frame step that draws a picture as seen through the
-// water and moves the waves on. Height buffers come from the shared surface heap
-// (engine/surface_heap.h). Pixels are 32-bit, blue in bits 0-7, green 8-15, red 16-23.
+// water and moves the waves on. Height buffers come from the surface heap it is made with. Pixels
+// are 32-bit, blue in bits 0-7, green 8-15, red 16-23.
 class WaterSurface {
   public:
-    WaterSurface() = default;
+    // `heap` outlives the surface.
+    explicit WaterSurface(SurfaceHeap& heap) : heap_(&heap) {}
     virtual ~WaterSurface();
     WaterSurface(const WaterSurface&) = delete;
     WaterSurface& operator=(const WaterSurface&) = delete;
@@ -50,5 +53,10 @@ class WaterSurface {
     int32_t height = 0;
     int32_t current = 0;
     int32_t dampingShift = 5;
+    // What advance runs, chosen once as the surface is made.
+    AdvanceKernel chosenKernel = fastestAdvanceKernel();
     int32_t* heights[2] = {nullptr, nullptr};
+
+  private:
+    SurfaceHeap* heap_;
 };

@@ -30,9 +30,9 @@ const BITMAPINFO* asBitmapInfo(const BITMAPINFOHEADER& header) {
 
 } // namespace
 
-DropRipple::DropRipple(HANDLE heap, const RenderTarget& target, std::int32_t width,
-                       std::int32_t height)
-    : heap_(heap), target_(target), width_(width), height_(height) {
+DropRipple::DropRipple(HANDLE heap, SurfaceHeap& waterHeap, const RenderTarget& target,
+                       std::int32_t width, std::int32_t height)
+    : heap_(heap), target_(target), width_(width), height_(height), water_(waterHeap) {
     patchHeader_.biSize = sizeof(BITMAPINFOHEADER);
     patchHeader_.biPlanes = 1;
     patchHeader_.biBitCount = 32;

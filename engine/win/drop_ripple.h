@@ -16,8 +16,10 @@
 // allocated per drop or per frame.
 class DropRipple {
   public:
-    // `heap` is the render heap; drops fall within width x height of `target`.
-    DropRipple(HANDLE heap, const RenderTarget& target, std::int32_t width, std::int32_t height);
+    // `heap` is the render heap and `waterHeap` the water surface's, both outliving the
+    // ripple; drops fall within width x height of `target`.
+    DropRipple(HANDLE heap, SurfaceHeap& waterHeap, const RenderTarget& target, std::int32_t width,
+               std::int32_t height);
     ~DropRipple();
     DropRipple(const DropRipple&) = delete;
     DropRipple& operator=(const DropRipple&) = delete;

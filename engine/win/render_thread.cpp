@@ -134,7 +134,7 @@ class ScreenCanvas : public ShowCanvas {
   public:
     ScreenCanvas(const RenderJob& job, HANDLE heap, std::int32_t width, std::int32_t height)
         : job_(job), on_(job.target), width_(width), height_(height), folder_(job.fullFolder),
-          walk_(folder_), pacer_(on_.directDraw), ripple_(heap, on_, width, height),
+          walk_(folder_), pacer_(on_.directDraw), ripple_(heap, waterHeap_, on_, width, height),
           recovery_(on_.screen, on_.picture) {
         ripple_.pacedBy(&pacer_);
     }
@@ -186,6 +186,7 @@ class ScreenCanvas : public ShowCanvas {
     const RenderTarget& on_;
     std::int32_t width_;
     std::int32_t height_;
+    SurfaceHeap waterHeap_{windowsSurfaceHeap}; // before the ripple, which uses it
     ImagesFolderListing folder_;
     DetachedListing walk_;
     FramePacer pacer_;
@@ -197,7 +198,6 @@ void runShow(const RenderJob& job) {
     ScopedHeap heap(HeapCreate(HEAP_NO_SERIALIZE, 0, 0));
     if (!heap)
         return;
-    useWindowsSurfaceHeap();
     ScopedComApartment com; // for the picture decoder, on this thread only
     seedFromClock();
 

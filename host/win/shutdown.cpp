@@ -15,7 +15,7 @@ constexpr DWORD renderStopBoundMs = 2000;
 
 // The last frame of the screen becomes the desktop wallpaper when the user asked for it.
 void captureFrame(SaverSession& session) {
-    if (!saverSettings.wallpaperGenerator || !session.saver || !session.primarySurface)
+    if (!session.stored.record.wallpaperGenerator || !session.saver || !session.primarySurface)
         return;
     const TargetGeometry target = session.target();
     ScopedBitmap frame;
@@ -33,13 +33,13 @@ void captureFrame(SaverSession& session) {
         BitBlt(memory.get(), 0, 0, width, height, screen.get(), target.left, target.top, SRCCOPY);
     }
     // Selected nowhere and with the surface's context given back, the frame can be written.
-    if (saverSettings.wallpaperGenerator == 1 &&
+    if (session.stored.record.wallpaperGenerator == 1 &&
         writeWallpaper(frame.get()) == WallpaperOutcome::NoWritableFile)
         session.wallpaperNoticePending = true;
 }
 
 void restoreDisplayMode(SaverSession& session) {
-    if (session.saver && saverSettings.videoMode != 0 && session.directDraw &&
+    if (session.saver && session.stored.record.videoMode != 0 && session.directDraw &&
         session.displayModeChanged)
         session.directDraw->RestoreDisplayMode();
 }
@@ -69,7 +69,7 @@ void shutdown(HWND window) {
     captureFrame(*session);
     restoreDisplayMode(*session);
     stopRendering(*session);
-    writeRememberedPicture();
+    writeRememberedPicture(session->stored.lastPictureName);
     ShowWindow(window, SW_MINIMIZE);
 }
 

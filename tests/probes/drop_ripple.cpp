@@ -7,7 +7,6 @@
 #include "engine/win/drop_ripple.h"
 #include "engine/win/render_control.h"
 #include "pictures/win/picture_loader.h"
-#include "settings/win/settings_store.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +25,9 @@ struct {
 } TargetOrigin = {};
 
 namespace {
+
+// The drop size under test, set by main before any drop.
+std::uint8_t waveSize = 0;
 
 IDirectDrawSurface3* createSurface(DDSURFACEDESC& description) {
     IDirectDrawSurface* first = nullptr;
@@ -120,8 +122,9 @@ DWORD WINAPI dropOnce(void*) {
                                                                TargetOrigin.x,   TargetOrigin.y};
                                      },
                                      nullptr};
-        DropRipple ripple(rippleHeap, target, TargetRect.right, TargetRect.bottom);
-        ripple.prepareRipple(saverSettings.waveSize);
+        SurfaceHeap waterHeap(windowsSurfaceHeap);
+        DropRipple ripple(rippleHeap, waterHeap, target, TargetRect.right, TargetRect.bottom);
+        ripple.prepareRipple(waveSize);
         ripple.dropStep();
     }
     renderThreadEnded();
@@ -139,7 +142,7 @@ int main(int argc, char** argv) {
     const int height = GetSystemMetrics(SM_CYSCREEN);
     TargetRect = {0, 0, width, height};
     TargetOrigin = {0, 0};
-    saverSettings.waveSize = static_cast<std::uint8_t>(std::atoi(argv[1]));
+    waveSize = static_cast<std::uint8_t>(std::atoi(argv[1]));
     HWND window = CreateWindowExA(0, "STATIC", "probe", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                   GetModuleHandleA(nullptr), nullptr);
     if (!createDisplay(window, width, height)) {
@@ -158,7 +161,6 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int bytesPerPixel = bits >= 8 ? static_cast<int>(bits / 8) : 1;
-    useWindowsSurfaceHeap();
     rippleHeap = HeapCreate(0, 0, 0);
     seedRandom(argc > 2 ? static_cast<std::uint32_t>(std::atoi(argv[2])) : 1);
 

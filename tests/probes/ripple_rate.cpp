@@ -13,7 +13,6 @@
 #include "engine/win/frame_pacer.h"
 #include "engine/win/render_control.h"
 #include "pictures/win/picture_loader.h"
-#include "settings/win/settings_store.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -32,6 +31,9 @@ struct {
 } TargetOrigin = {};
 
 namespace {
+
+// The drop size under test, set by main before any drop.
+std::uint8_t waveSize = 0;
 
 ComPtr<IDirectDrawSurface3> createSurface(DDSURFACEDESC& description) {
     ComPtr<IDirectDrawSurface> first;
@@ -81,10 +83,11 @@ DWORD WINAPI playDrops(void* parameter) {
                                                                TargetOrigin.x,   TargetOrigin.y};
                                      },
                                      nullptr};
-        DropRipple ripple(run.heap, target, TargetRect.right, TargetRect.bottom);
+        SurfaceHeap waterHeap(windowsSurfaceHeap);
+        DropRipple ripple(run.heap, waterHeap, target, TargetRect.right, TargetRect.bottom);
         if (run.paced)
             ripple.pacedBy(&pacer);
-        ripple.prepareRipple(saverSettings.waveSize);
+        ripple.prepareRipple(waveSize);
         const double began = seconds();
         for (int drop = 0; drop < run.drops; ++drop)
             ripple.dropStep();
@@ -182,14 +185,13 @@ int main(int argc, char** argv) {
     }
     primarySurface = primary.get();
     pictureSurface = picture.get();
-    useWindowsSurfaceHeap();
     HANDLE heap = HeapCreate(0, 0, 0);
 
     // Drops and yardstick alternate, so that a change in the machine's load hits both.
     for (std::uint8_t size : sizes) {
         if (drops == 0)
             break;
-        saverSettings.waveSize = size;
+        waveSize = size;
         const DropPreset preset = dropPresetFor(size);
         const int side = patchSide(preset);
         const int frames = framesPerDrop(preset);
@@ -207,7 +209,7 @@ int main(int argc, char** argv) {
     }
     bool pacerShown = false;
     for (std::uint8_t size : sizes) {
-        saverSettings.waveSize = size;
+        waveSize = size;
         const int frames = framesPerDrop(dropPresetFor(size));
         std::vector<double> durations;
         Run run = {};
