@@ -4,8 +4,8 @@
 #include <new>
 
 PictureShow::PictureShow(ShowCanvas& canvas, const SettingsChange& settings,
-                         RememberedPicture remembered)
-    : canvas_(canvas), settings_(settings.record) {
+                         RememberedPicture remembered, std::uint32_t seed)
+    : canvas_(canvas), settings_(settings.record), random_{seed} {
     state_.lastPictureName = remembered.name;
     state_.lastPictureSearchDone = remembered.searchDone;
     canvas_.useImagesFolder(settings.imagesFolder);
@@ -57,7 +57,7 @@ void PictureShow::startPicture() {
 PictureShow::Step PictureShow::reveal() {
     const RevealRequest request = {revealMap_, state_.cutBackground, state_.scatterCount,
                                    state_.channelMap, settings_.psychedeliaLevel};
-    const RevealDraw drawn = canvas_.revealStep(request, progress_);
+    const RevealDraw drawn = canvas_.revealStep(request, progress_, random_);
     revealUnderway_ = drawn == RevealDraw::Interrupted;
     switch (drawn) {
     case RevealDraw::NoSurface:
@@ -79,7 +79,7 @@ PictureShow::Step PictureShow::reveal() {
 }
 
 PictureShow::Step PictureShow::drop() {
-    canvas_.dropStep();
+    canvas_.dropStep(random_);
     // A blit or a device context refused during the drop: as for a reveal.
     if (!canvas_.surfacesLost())
         return Step::Next;

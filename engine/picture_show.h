@@ -5,6 +5,7 @@
 #pragma once
 
 #include "engine/folder_walk.h"
+#include "engine/random.h"
 #include "engine/reveal.h"
 #include "engine/settings_change.h"
 #include "engine/show_settings.h"
@@ -46,9 +47,11 @@ class ShowCanvas {
     // A picture was accepted; `shown` when it was loaded and its cycle plays.
     virtual void pictureStarted(bool shown) = 0;
 
-    // One reveal step, or the rest of one an earlier call left in `progress`. Interrupted
-    // when a hold ended it early; NoSurface when a surface could not be drawn on.
-    virtual RevealDraw revealStep(const RevealRequest& request, RevealProgress& progress) = 0;
+    // One reveal step, or the rest of one an earlier call left in `progress`, drawing from
+    // `random`. Interrupted when a hold ended it early; NoSurface when a surface could not
+    // be drawn on.
+    virtual RevealDraw revealStep(const RevealRequest& request, RevealProgress& progress,
+                                  RandomGenerator& random) = 0;
     // Waits for the display's next refresh, so the step stays on the screen for one.
     virtual bool waitForNextRefresh() = 0;
     // Sleeps `ms`; false once a stop was asked.
@@ -57,8 +60,8 @@ class ShowCanvas {
     // The ripple's resources for drops of `waveSize`, and their release before a rebuild.
     virtual void prepareRipple(std::uint8_t waveSize) = 0;
     virtual void releaseRipple() = 0;
-    // One drop and its ripple.
-    virtual void dropStep() = 0;
+    // One drop and its ripple, placed with `random`.
+    virtual void dropStep(RandomGenerator& random) = 0;
 
     // Whether a surface is lost now, and the wait until both are back: false once a stop
     // was asked.
@@ -76,8 +79,10 @@ struct RememberedPicture {
 
 class PictureShow {
   public:
-    // `settings` is the record and folder to start with.
-    PictureShow(ShowCanvas& canvas, const SettingsChange& settings, RememberedPicture remembered);
+    // `settings` is the record and folder to start with; `seed` starts the show's random
+    // generator, which places every reveal draw and every drop.
+    PictureShow(ShowCanvas& canvas, const SettingsChange& settings, RememberedPicture remembered,
+                std::uint32_t seed);
     PictureShow(const PictureShow&) = delete;
     PictureShow& operator=(const PictureShow&) = delete;
 
@@ -108,4 +113,5 @@ class PictureShow {
     std::unique_ptr<std::uint8_t[]> revealCells_;
     RevealMapView revealMap_ = {};
     bool rebuildRipple_ = false;
+    RandomGenerator random_;
 };

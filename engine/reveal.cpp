@@ -60,6 +60,7 @@ struct StepPlan {
     std::uint32_t backgroundKey;
     std::int32_t scatter;
     bool (*stopRequested)();
+    RandomGenerator* random;
     std::uint32_t firstRow;  // where an interrupted step goes on
     std::uint32_t stoppedAt; // the first row not drawn, when a stop request ended the step
 };
@@ -92,10 +93,10 @@ template <int Bytes, bool Checked> bool runStep(StepPlan& plan, const PixelForma
     const std::uint32_t backgroundKey = plan.backgroundKey;
     bool (*const stopRequested)() = plan.stopRequested;
 
-    RandomGenerator random = loadRandom();
+    RandomGenerator random = *plan.random;
     for (std::uint32_t row = plan.firstRow; row < rows; ++row) {
         if (stopRequested != nullptr && stopRequested()) {
-            storeRandom(random);
+            *plan.random = random;
             plan.stoppedAt = row;
             return false;
         }
@@ -142,7 +143,7 @@ template <int Bytes, bool Checked> bool runStep(StepPlan& plan, const PixelForma
             }
         }
     }
-    storeRandom(random);
+    *plan.random = random;
     return true;
 }
 
@@ -178,7 +179,7 @@ template <int Bytes> bool runAheadStep(StepPlan& plan, const PixelFormat<Bytes> 
     bool (*const stopRequested)() = plan.stopRequested;
 
     PendingPair ring[pairsAhead];
-    RandomGenerator ahead = loadRandom();
+    RandomGenerator ahead = *plan.random;
     std::uint32_t made = 0; // pairs put into the ring
     auto makePair = [&] {
         PendingPair& pair = ring[made++ & (pairsAhead - 1)];
@@ -194,7 +195,7 @@ template <int Bytes> bool runAheadStep(StepPlan& plan, const PixelFormat<Bytes> 
     std::uint32_t used = 0; // pairs taken out of the ring
     for (std::uint32_t row = plan.firstRow; row < rows; ++row) {
         if (stopRequested != nullptr && stopRequested()) {
-            storeRandom({ring[used & (pairsAhead - 1)].stateBefore});
+            *plan.random = RandomGenerator{ring[used & (pairsAhead - 1)].stateBefore};
             plan.stoppedAt = row;
             return false;
         }
@@ -229,7 +230,7 @@ template <int Bytes> bool runAheadStep(StepPlan& plan, const PixelFormat<Bytes> 
         }
     }
     // The ring holds pairs made but not taken: the generator goes back to the first of them.
-    storeRandom({ring[used & (pairsAhead - 1)].stateBefore});
+    *plan.random = RandomGenerator{ring[used & (pairsAhead - 1)].stateBefore};
     return true;
 }
 
@@ -290,7 +291,7 @@ bool revealStep(const SurfaceView& screen, std::uint32_t screenBitCount, const S
     StepPlan plan{};
     const std::int64_t rows = std::int64_t{target.bottom} - target.top;
     const std::int64_t columns = std::int64_t{target.right} - target.left;
-    if (rows <= 0 || columns <= 0 || progress.nextRow >= rows) {
+    if (rows <= 0 || columns <= 0 || progress.nextRow >= rows || !options.random) {
         progress.nextRow = 0;
         return true;
     }
@@ -321,6 +322,7 @@ bool revealStep(const SurfaceView& screen, std::uint32_t screenBitCount, const S
     plan.mapHeight = revealMap.height;
     plan.scatter = options.scatterCount;
     plan.stopRequested = options.stopRequested;
+    plan.random = options.random;
 
     bool finished = true;
     switch (screenBitCount) {

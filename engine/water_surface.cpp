@@ -452,7 +452,8 @@ void WaterSurface::clear() {
     std::memset(heights[1], 0, bytes);
 }
 
-void WaterSurface::addDrop(int32_t x, int32_t y, int32_t radius, int32_t strength, int32_t buffer) {
+void WaterSurface::addDrop(int32_t x, int32_t y, int32_t radius, int32_t strength, int32_t buffer,
+                           RandomGenerator& random) {
     if (!ready())
         return;
     const int64_t r = radius;
@@ -464,9 +465,9 @@ void WaterSurface::addDrop(int32_t x, int32_t y, int32_t radius, int32_t strengt
         if ((x < 0 && spanX <= 0) || (y < 0 && spanY <= 0))
             return;
         if (x < 0)
-            x = int32_t(int64_t(nextRandom()) % spanX + r + 1);
+            x = int32_t(int64_t(random.next()) % spanX + r + 1);
         if (y < 0)
-            y = int32_t(int64_t(nextRandom()) % spanY + r + 1);
+            y = int32_t(int64_t(random.next()) % spanY + r + 1);
     }
     int32_t* cells = heights[buffer != 0 ? 1 : 0];
     // Only offsets that land on interior cells are visited, so a huge radius or a centre

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/random.h"
 #include "engine/surface_heap.h"
 
 #include <cstdint>
@@ -35,9 +36,10 @@ class WaterSurface {
     void clear();
 
     // Adds strength to the interior cells of heights[buffer != 0] strictly inside the circle
-    // of radius around column x, row y. A negative x or y is drawn from the shared random
-    // generator (x first); if the surface is too small for such a disc nothing happens.
-    void addDrop(int32_t x, int32_t y, int32_t radius, int32_t strength, int32_t buffer);
+    // of radius around column x, row y. A negative x or y is drawn from `random` (x first);
+    // if the surface is too small for such a disc nothing happens.
+    void addDrop(int32_t x, int32_t y, int32_t radius, int32_t strength, int32_t buffer,
+                 RandomGenerator& random);
 
     // One frame: draws heights[0] over source into destination (width x height pixels
     // each; border pixels and pixels whose slope points off the surface are left as they

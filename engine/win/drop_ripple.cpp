@@ -107,16 +107,17 @@ void DropRipple::drawFrame(const DropPlacement& drop) {
                             target_.picture, &source, DDBLTFAST_WAIT);
 }
 
-void DropRipple::dropStep() {
+void DropRipple::dropStep(RandomGenerator& random) {
     // Without its buffers (no memory) a drop would write through nothing: leave it out.
     if (!patchPixels_ || !ripplePixels_ || !patchDC_ || !water_.ready() || !target_.screen ||
         !target_.picture)
         return;
     DropPlacement drop;
-    if (!planDrop(width_, height_, preset_.patchHalf, drop))
+    if (!planDrop(width_, height_, preset_.patchHalf, drop, random))
         return;
     water_.clear();
-    water_.addDrop(drop.dx, drop.dy, preset_.dropRadius, preset_.dropStrength, water_.current);
+    water_.addDrop(drop.dx, drop.dy, preset_.dropRadius, preset_.dropStrength, water_.current,
+                   random);
     capturePatch(drop);
 
     ScopedPageLock pageLock(target_.picture);

@@ -27,8 +27,9 @@ class DropRipple {
     // Builds the resources for drops of `waveSize`.
     void prepareRipple(std::uint8_t waveSize);
     void releaseRipple();
-    // One drop and its whole ripple; returns early, between two frames, on a stop request.
-    void dropStep();
+    // One drop and its whole ripple, placed with `random`; returns early, between two
+    // frames, on a stop request.
+    void dropStep(RandomGenerator& random);
     // Frames then wait for the display's next refresh; without a pacer they follow one
     // another as fast as they are made.
     void pacedBy(FramePacer* pacer) { pacer_ = pacer; }

@@ -122,10 +122,10 @@ struct EndNotice {
     EndNotice& operator=(const EndNotice&) = delete;
 };
 
-void seedFromClock() {
+std::uint32_t seedFromClock() {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    seedRandom(static_cast<std::uint32_t>(now.wDay + now.wHour + now.wMinute + now.wSecond));
+    return static_cast<std::uint32_t>(now.wDay + now.wHour + now.wMinute + now.wSecond);
 }
 
 // The show on the screen: DirectDraw surfaces, the display's refresh, and the render
@@ -155,7 +155,8 @@ class ScreenCanvas : public ShowCanvas {
         if (shown)
             pacer_.notePicture();
     }
-    RevealDraw revealStep(const RevealRequest& request, RevealProgress& progress) override {
+    RevealDraw revealStep(const RevealRequest& request, RevealProgress& progress,
+                          RandomGenerator& random) override {
         if (recovery_.faultDraw())
             return RevealDraw::NoSurface;
         SurfaceLock screen(on_.screen);
@@ -166,8 +167,8 @@ class ScreenCanvas : public ShowCanvas {
             return RevealDraw::NoSurface; // the screen's lock is given back on the way out
         const TargetGeometry target = on_.where();
         const RevealOptions options = {request.cutBackground, request.scatterCount,
-                                       request.channelMap, request.psychedeliaLevel,
-                                       renderShouldPause};
+                                       request.channelMap,    request.psychedeliaLevel,
+                                       renderShouldPause,     &random};
         return ::revealStep(screen.view(), screen.bitCount(), picture.view(), target,
                             request.revealMap, options, progress)
                    ? RevealDraw::Finished
@@ -177,7 +178,7 @@ class ScreenCanvas : public ShowCanvas {
     bool sleep(std::uint32_t ms) override { return renderSleep(ms); }
     void prepareRipple(std::uint8_t waveSize) override { ripple_.prepareRipple(waveSize); }
     void releaseRipple() override { ripple_.releaseRipple(); }
-    void dropStep() override { ripple_.dropStep(); }
+    void dropStep(RandomGenerator& random) override { ripple_.dropStep(random); }
     bool surfacesLost() override { return recovery_.lost(); }
     bool restoreSurfaces() override { return recovery_.recover(); }
 
@@ -199,7 +200,6 @@ void runShow(const RenderJob& job) {
     if (!heap)
         return;
     ScopedComApartment com; // for the picture decoder, on this thread only
-    seedFromClock();
 
     const TargetGeometry start = job.target.where();
     const std::int32_t width = start.right - start.left;
@@ -208,7 +208,7 @@ void runShow(const RenderJob& job) {
         return;
     ScreenCanvas canvas(job, heap.get(), width, height);
     PictureShow show(canvas, job.settings->latest(),
-                     {job.lastPictureName, job.lastPictureSearchDone});
+                     {job.lastPictureName, job.lastPictureSearchDone}, seedFromClock());
     show.run();
 }
 

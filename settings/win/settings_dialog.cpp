@@ -76,12 +76,16 @@ const PreviewHost* hostOf(HWND dialog) {
 void sendChange(const DialogState& state, std::uint8_t what) {
     if (!state.host || !state.host->settings || what == 0)
         return;
-    SettingsChange change;
-    change.record = state.record;
-    if (what & SettingsChange::ImagesFolder)
-        change.imagesFolder = state.imagesFolder;
-    change.what = what;
-    state.host->settings->post(change);
+    try {
+        SettingsChange change;
+        change.record = state.record;
+        if (what & SettingsChange::ImagesFolder)
+            change.imagesFolder = state.imagesFolder;
+        change.what = what;
+        state.host->settings->post(change);
+    } catch (const std::bad_alloc&) {
+        // No room for the copy: the preview keeps what it shows; OK still saves the dialog's.
+    }
 }
 
 bool isChecked(HWND dialog, int id) {

@@ -26,6 +26,9 @@ struct {
 
 namespace {
 
+// Where the drops are placed; seeded by main before any drop.
+RandomGenerator dropRandom{1};
+
 // The drop size under test, set by main before any drop.
 std::uint8_t waveSize = 0;
 
@@ -125,7 +128,7 @@ DWORD WINAPI dropOnce(void*) {
         SurfaceHeap waterHeap(windowsSurfaceHeap);
         DropRipple ripple(rippleHeap, waterHeap, target, TargetRect.right, TargetRect.bottom);
         ripple.prepareRipple(waveSize);
-        ripple.dropStep();
+        ripple.dropStep(dropRandom);
     }
     renderThreadEnded();
     return 0;
@@ -162,7 +165,7 @@ int main(int argc, char** argv) {
     }
     const int bytesPerPixel = bits >= 8 ? static_cast<int>(bits / 8) : 1;
     rippleHeap = HeapCreate(0, 0, 0);
-    seedRandom(argc > 2 ? static_cast<std::uint32_t>(std::atoi(argv[2])) : 1);
+    dropRandom = RandomGenerator{argc > 2 ? static_cast<std::uint32_t>(std::atoi(argv[2])) : 1u};
 
     // The drop runs as the render thread does; holding it parks it between two frames, where
     // the primary surface can be read.

@@ -32,6 +32,9 @@ struct {
 
 namespace {
 
+// Where the drops are placed; seeded by main before any drop.
+RandomGenerator rippleRandom{1};
+
 // The drop size under test, set by main before any drop.
 std::uint8_t waveSize = 0;
 
@@ -90,7 +93,7 @@ DWORD WINAPI playDrops(void* parameter) {
         ripple.prepareRipple(waveSize);
         const double began = seconds();
         for (int drop = 0; drop < run.drops; ++drop)
-            ripple.dropStep();
+            ripple.dropStep(rippleRandom);
         run.elapsed = seconds() - began;
     }
     renderThreadEnded();
@@ -196,7 +199,7 @@ int main(int argc, char** argv) {
         const int side = patchSide(preset);
         const int frames = framesPerDrop(preset);
         std::vector<double> ripples, blits;
-        seedRandom(1);
+        rippleRandom = RandomGenerator{1};
         for (int drop = 0; drop < drops; ++drop) {
             ripples.push_back(playOnRenderThread(heap, frames, false).elapsed);
             blits.push_back(blitFrames(side, frames));

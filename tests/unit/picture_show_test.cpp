@@ -75,7 +75,9 @@ class FakeCanvas : public ShowCanvas {
         return 0;
     }
     void pictureStarted(bool) override {}
-    RevealDraw revealStep(const RevealRequest& request, RevealProgress& progress) override {
+    RevealDraw revealStep(const RevealRequest& request, RevealProgress& progress,
+                          RandomGenerator& random) override {
+        draw(random);
         Event event(Event::Reveal);
         event.request = request;
         if (interruptions > 0) {
@@ -104,7 +106,10 @@ class FakeCanvas : public ShowCanvas {
         record(event);
     }
     void releaseRipple() override { record(Event(Event::Release)); }
-    void dropStep() override { record(Event(Event::Drop)); }
+    void dropStep(RandomGenerator& random) override {
+        draw(random);
+        record(Event(Event::Drop));
+    }
     bool surfacesLost() override { return false; }
     bool restoreSurfaces() override { return safePoint(); }
 
@@ -128,10 +133,22 @@ class FakeCanvas : public ShowCanvas {
     std::optional<SettingsChange> pending;
     int interruptions = 0;
     std::int32_t targetWidth = 4;
+    // Each draw's generator state as handed in, and whether it was where the last draw
+    // left it.
+    std::vector<std::uint32_t> statesSeen;
+    bool generatorWentOn = true;
     int safePoints = 0;
     bool stopped = false;
 
   private:
+    void draw(RandomGenerator& random) {
+        if (!statesSeen.empty() && random.state != left_)
+            generatorWentOn = false;
+        statesSeen.push_back(random.state);
+        random.next();
+        left_ = random.state;
+    }
+    std::uint32_t left_ = 0;
     bool safePoint() {
         ++safePoints;
         if (!stopped && stopWhen && stopWhen())
@@ -176,7 +193,7 @@ struct Show {
         start.imagesFolder = "pictures";
         std::memset(name, 0, sizeof name);
         canvas.stopWhen = [this, pictures] { return canvas.count(Event::Load) > pictures; };
-        show.emplace(canvas, start, RememberedPicture{name, &searchDone});
+        show.emplace(canvas, start, RememberedPicture{name, &searchDone}, 1);
     }
     void run() { EXPECT_NO_THROW(show->run()); }
 
@@ -403,4 +420,13 @@ TEST(PictureShowStop, TargetWithoutPixelsEndsTheShowBeforeAnyDraw) {
     show.canvas.targetWidth = 0;
     show.run();
     EXPECT_TRUE(show.canvas.events.empty());
+}
+
+TEST(PictureShowRandom, OneGeneratorFromTheSeedGoesOnThroughRevealsDropsAndPictures) {
+    Show show(16, 2);
+    show.run();
+    ASSERT_EQ(show.canvas.statesSeen.size(), 2u * (revealStepCount + 2)) << "two pictures";
+    EXPECT_EQ(show.canvas.statesSeen.front(), 1u) << "the first draw starts from the seed";
+    EXPECT_TRUE(show.canvas.generatorWentOn)
+        << "every reveal step and drop goes on from the draws of the one before";
 }

@@ -3,6 +3,8 @@
 #include "engine/random.h"
 #include "engine/surface_heap.h"
 
+#include "test_random.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -122,7 +124,7 @@ TEST_F(WaterSurfaceTest, DiscOfRadiusCoversCellsStrictlyInsideCircle) {
     for (int radius = 1; radius <= 4; ++radius) {
         WaterSurface s(heap);
         ASSERT_TRUE(s.init(20, 20));
-        s.addDrop(10, 10, radius, 7, 0);
+        s.addDrop(10, 10, radius, 7, 0, testRandom);
         EXPECT_EQ(changedCells(s, 0), expectedCells[radius]) << "radius " << radius;
         EXPECT_EQ(changedCells(s, 1), 0);
         if (radius > 3)
@@ -137,8 +139,8 @@ TEST_F(WaterSurfaceTest, DiscOfRadiusCoversCellsStrictlyInsideCircle) {
 TEST_F(WaterSurfaceTest, DropAddsToTheChosenBufferAndAccumulates) {
     WaterSurface s(heap);
     ASSERT_TRUE(s.init(10, 10));
-    s.addDrop(5, 5, 1, 30, 1);
-    s.addDrop(5, 5, 1, 12, 7); // any non-zero buffer index means heights[1]
+    s.addDrop(5, 5, 1, 30, 1, testRandom);
+    s.addDrop(5, 5, 1, 12, 7, testRandom); // any non-zero buffer index means heights[1]
     EXPECT_EQ(changedCells(s, 0), 0);
     EXPECT_EQ(cell(s, 1, 5, 5), 42);
     s.clear();
@@ -148,24 +150,24 @@ TEST_F(WaterSurfaceTest, DropAddsToTheChosenBufferAndAccumulates) {
 TEST_F(WaterSurfaceTest, DropsAtTheEdgeAreClippedToInteriorCells) {
     WaterSurface s(heap);
     ASSERT_TRUE(s.init(30, 30));
-    s.addDrop(0, 15, 3, 5, 0);
+    s.addDrop(0, 15, 3, 5, 0, testRandom);
     for (int row = 0; row < 30; ++row)
         EXPECT_EQ(cell(s, 0, 0, row), 0) << "column 0 is border, row " << row;
     // Of the 5 x 5 disc only the columns 1 and 2 remain.
     EXPECT_EQ(changedCells(s, 0), 10);
 
     s.clear();
-    s.addDrop(29 + 6, 15, 3, 5, 0);
-    s.addDrop(15, 29 + 6, 3, 5, 0);
+    s.addDrop(29 + 6, 15, 3, 5, 0, testRandom);
+    s.addDrop(15, 29 + 6, 3, 5, 0, testRandom);
     EXPECT_EQ(changedCells(s, 0), 0);
 }
 
 TEST_F(WaterSurfaceTest, HugeRadiusOrFarCentreFinishesAndTouchesOnlyInteriorCells) {
     WaterSurface s(heap);
     ASSERT_TRUE(s.init(12, 9));
-    s.addDrop(2000000000, 2000000000, 2000000000, 1, 0);
+    s.addDrop(2000000000, 2000000000, 2000000000, 1, 0, testRandom);
     EXPECT_EQ(changedCells(s, 0), 0);
-    s.addDrop(5, 4, 2147483647, 1, 0);
+    s.addDrop(5, 4, 2147483647, 1, 0, testRandom);
     EXPECT_EQ(changedCells(s, 0), 10 * 7) << "every interior cell, no border cell";
 }
 
@@ -173,7 +175,7 @@ TEST_F(WaterSurfaceTest, FirstFrameShowsTheDropThenHeightsDamp) {
     for (AdvanceKernel k : availableKernels()) {
         WaterSurface s(heap);
         ASSERT_TRUE(s.init(40, 40));
-        s.addDrop(20, 20, 3, 200, s.current);
+        s.addDrop(20, 20, 3, 200, s.current, testRandom);
         std::vector<uint32_t> source(40 * 40, 0x00808080);
         std::vector<uint32_t> dest(40 * 40, 0);
         s.advanceWith(k, source.data(), dest.data());
@@ -271,7 +273,7 @@ TEST_F(WaterSurfaceTest, RandomDropPositionsFollowTheSharedGeneratorXFirst) {
         int x = int(expected.next() % (40 - 2 * radius - 1)) + radius + 1;
         int y = int(expected.next() % (25 - 2 * radius - 1)) + radius + 1;
         s.clear();
-        s.addDrop(-1, -1, radius, 1, 0);
+        s.addDrop(-1, -1, radius, 1, 0, testRandom);
         ASSERT_EQ(cell(s, 0, x, y), 1) << "seed " << seed;
         ASSERT_EQ(changedCells(s, 0), 45) << "the whole disc lies inside, seed " << seed;
         ASSERT_GE(x, radius + 1);
@@ -283,7 +285,7 @@ TEST_F(WaterSurfaceTest, RandomDropPositionsFollowTheSharedGeneratorXFirst) {
     RandomGenerator expected{9};
     int y = int(expected.next() % (25 - 2 * radius - 1)) + radius + 1;
     s.clear();
-    s.addDrop(7, -5, radius, 1, 0);
+    s.addDrop(7, -5, radius, 1, 0, testRandom);
     EXPECT_EQ(cell(s, 0, 7, y), 1);
     EXPECT_EQ(loadRandom().state, expected.state);
 }
@@ -292,8 +294,8 @@ TEST_F(WaterSurfaceTest, RandomDropOnASurfaceTooSmallForTheDiscDoesNothing) {
     WaterSurface s(heap);
     ASSERT_TRUE(s.init(9, 40));
     seedRandom(5);
-    s.addDrop(-1, 20, 4, 1, 0); // needs a width above 9
-    s.addDrop(3, -1, 4, 1, 0);  // room in height: y is drawn
+    s.addDrop(-1, 20, 4, 1, 0, testRandom); // needs a width above 9
+    s.addDrop(3, -1, 4, 1, 0, testRandom);  // room in height: y is drawn
     EXPECT_EQ(changedCells(s, 0), 45 - 5) << "one disc, clipped at column 0";
     RandomGenerator expected{5};
     expected.next();
@@ -389,7 +391,7 @@ TEST_F(WaterSurfaceTest, SurfaceWithoutBuffersChangesNothing) {
     for (WaterSurface* s : {&never, &released}) {
         seedRandom(3);
         s->clear();
-        s->addDrop(-1, -1, 2, 100, 0);
+        s->addDrop(-1, -1, 2, 100, 0, testRandom);
         s->advance(source.data(), dest.data());
         EXPECT_EQ(loadRandom().state, 3u) << "no random draw";
         EXPECT_EQ(s->current, 0) << "no frame";
@@ -448,8 +450,8 @@ TEST_F(WaterSurfaceTest, FastKernelsMatchTheReferenceOverAWholeRipple) {
         WaterSurface ref(heap), fast(heap);
         ASSERT_TRUE(ref.init(side, side));
         ASSERT_TRUE(fast.init(side, side));
-        ref.addDrop(260, 130, 80, 500, 0);
-        fast.addDrop(260, 130, 80, 500, 0);
+        ref.addDrop(260, 130, 80, 500, 0, testRandom);
+        fast.addDrop(260, 130, 80, 500, 0, testRandom);
         std::vector<uint32_t> source = randomPixels(n, 3);
         std::vector<uint32_t> refDest(n), fastDest(n);
         for (int frame = 0; frame < 560; ++frame) {
