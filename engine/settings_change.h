@@ -23,3 +23,22 @@ struct SettingsChange {
 // `later` folded into `pending`, which then stands for both: each part from the later
 // change that carries it, the flags of both.
 void mergeSettingsChange(SettingsChange& pending, const SettingsChange& later);
+
+// The dialog's changes as one thread hands them to another: the latest record and folder,
+// and what changed since the taker last looked. Not locked; the Windows mailbox wraps it.
+class SettingsChanges {
+  public:
+    // The record and folder a show starts with, before any change.
+    void seed(const SaverSettings& record, const std::string& imagesFolder);
+    // Merged into the change still waiting, if any.
+    void post(const SettingsChange& change);
+    // The change waiting, if any, with the latest record and folder; false when nothing
+    // changed since the last take.
+    bool take(SettingsChange& change);
+    // The latest record and folder, carrying no flags: what a show started anew begins with.
+    SettingsChange latest() const;
+
+  private:
+    SettingsChange latest_;
+    std::uint8_t pending_ = 0;
+};

@@ -27,6 +27,5 @@ class SettingsMailbox {
 
   private:
     CRITICAL_SECTION lock_;
-    SettingsChange latest_;
-    std::uint8_t pending_ = 0;
+    SettingsChanges changes_;
 };

@@ -166,6 +166,50 @@ TEST(SettingsDialogChanges, LaterChangesMergeIntoTheOneWaiting) {
     EXPECT_EQ(pending.record.waveSize, 5);
 }
 
+TEST(SettingsDialogChanges, EachChangeIsTakenOnceWithTheLatestRecordAndEveryFlag) {
+    SettingsChanges changes;
+    SaverSettings loaded{};
+    loaded.blurLevel = 1;
+    changes.seed(loaded, "images");
+    SettingsChange taken;
+    EXPECT_FALSE(changes.take(taken)) << "nothing changed since the load";
+
+    SettingsChange folder;
+    folder.imagesFolder = "D:\\other";
+    folder.what = SettingsChange::ImagesFolder;
+    changes.post(folder);
+    SettingsChange blur;
+    blur.record = loaded;
+    blur.record.blurLevel = 5;
+    blur.what = SettingsChange::Record;
+    changes.post(blur);
+
+    ASSERT_TRUE(changes.take(taken));
+    EXPECT_EQ(taken.what, SettingsChange::Record | SettingsChange::ImagesFolder);
+    EXPECT_EQ(taken.record.blurLevel, 5);
+    EXPECT_EQ(taken.imagesFolder, "D:\\other");
+    EXPECT_FALSE(changes.take(taken)) << "a change is taken once";
+}
+
+TEST(SettingsDialogChanges, AShowStartedAnewBeginsWithEveryChangeMadeSoFar) {
+    // A preview of a new size starts a new render thread after the old one took changes.
+    SettingsChanges changes;
+    changes.seed(SaverSettings{}, "images");
+    SettingsChange wave;
+    wave.record.waveSize = 4;
+    wave.record.psychedeliaLevel = 2;
+    wave.what = SettingsChange::Record | SettingsChange::WaveSurface;
+    changes.post(wave);
+    SettingsChange taken;
+    ASSERT_TRUE(changes.take(taken));
+
+    const SettingsChange start = changes.latest();
+    EXPECT_EQ(start.record.waveSize, 4);
+    EXPECT_EQ(start.record.psychedeliaLevel, 2);
+    EXPECT_EQ(start.imagesFolder, "images") << "a folder never changed stays the loaded one";
+    EXPECT_EQ(start.what, 0) << "the new show builds its water for the latest size anyway";
+}
+
 TEST(SettingsDialogPreview, WhollyOnScreenNeedsEveryEdgeInsideAndStrictlyBeforeTheFarEdges) {
     const int w = 1024, h = 768;
     EXPECT_TRUE(previewWhollyOnScreen({0, 0, 400, 230}, w, h));
