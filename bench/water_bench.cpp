@@ -37,14 +37,16 @@ void advanceFrames(benchmark::State& state, AdvanceKernel kernel) {
         if (patchSide(dropPresetFor(size)) == side)
             preset = dropPresetFor(size);
     const int frames = framesPerDrop(preset);
-    WaterSurface surface;
+    SurfaceHeap heap;
+    WaterSurface surface(heap);
+    RandomGenerator random{1};
     surface.init(side, side);
     std::vector<uint32_t> source = picture(std::size_t(cells));
     std::vector<uint32_t> destination(static_cast<std::size_t>(cells));
     for (auto _ : state) {
         surface.clear();
-        surface.addDrop(side / 2, side / 2, preset.dropRadius, preset.dropStrength,
-                        surface.current);
+        surface.addDrop(side / 2, side / 2, preset.dropRadius, preset.dropStrength, surface.current,
+                        random);
         for (int frame = 0; frame < frames; ++frame)
             surface.advanceWith(kernel, source.data(), destination.data());
         benchmark::DoNotOptimize(destination.data());
@@ -94,7 +96,9 @@ void BM_AdvanceBesideFloor(benchmark::State& state) {
         if (patchSide(dropPresetFor(size)) == side)
             preset = dropPresetFor(size);
     const int frames = framesPerDrop(preset);
-    WaterSurface surface;
+    SurfaceHeap heap;
+    WaterSurface surface(heap);
+    RandomGenerator random{1};
     surface.init(side, side);
     std::vector<uint32_t> source = picture(cells), destination(cells), copy(cells);
     std::vector<int32_t> heightsA(cells, 1), heightsB(cells);
@@ -102,8 +106,8 @@ void BM_AdvanceBesideFloor(benchmark::State& state) {
     for (auto _ : state) {
         const auto start = Clock::now();
         surface.clear();
-        surface.addDrop(side / 2, side / 2, preset.dropRadius, preset.dropStrength,
-                        surface.current);
+        surface.addDrop(side / 2, side / 2, preset.dropRadius, preset.dropStrength, surface.current,
+                        random);
         for (int frame = 0; frame < frames; ++frame)
             surface.advance(source.data(), destination.data());
         benchmark::DoNotOptimize(destination.data());

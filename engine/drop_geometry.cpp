@@ -12,10 +12,10 @@ constexpr DropPreset presets[] = {
 };
 constexpr uint32_t presetCount = sizeof(presets) / sizeof(presets[0]);
 
-int32_t centreOn(int32_t size) {
+int32_t centreOn(int32_t size, RandomGenerator& random) {
     if (size < 2 * centreMargin)
         return size / 2;
-    return int32_t(randomUpTo(uint32_t(size - 2 * centreMargin))) + centreMargin;
+    return int32_t(random.upTo(uint32_t(size - 2 * centreMargin))) + centreMargin;
 }
 
 } // namespace
@@ -57,19 +57,20 @@ DropPlacement placeDrop(int32_t cx, int32_t cy, int32_t targetWidth, int32_t tar
     return p;
 }
 
-bool chooseDropCentre(int32_t targetWidth, int32_t targetHeight, int32_t& cx, int32_t& cy) {
+bool chooseDropCentre(int32_t targetWidth, int32_t targetHeight, int32_t& cx, int32_t& cy,
+                      RandomGenerator& random) {
     if (targetWidth <= 0 || targetHeight <= 0)
         return false;
-    cx = centreOn(targetWidth);
-    cy = centreOn(targetHeight);
+    cx = centreOn(targetWidth, random);
+    cy = centreOn(targetHeight, random);
     return true;
 }
 
 bool planDrop(int32_t targetWidth, int32_t targetHeight, int32_t patchHalf,
-              DropPlacement& placement) {
+              DropPlacement& placement, RandomGenerator& random) {
     int32_t cx = 0;
     int32_t cy = 0;
-    if (!chooseDropCentre(targetWidth, targetHeight, cx, cy))
+    if (!chooseDropCentre(targetWidth, targetHeight, cx, cy, random))
         return false;
     placement = placeDrop(cx, cy, targetWidth, targetHeight, patchHalf);
     return true;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/random.h"
+
 #include <cstdint>
 
 // Where a water drop falls and which part of the screen its ripple covers. Target
@@ -42,12 +44,13 @@ struct DropPlacement {
 DropPlacement placeDrop(int32_t cx, int32_t cy, int32_t targetWidth, int32_t targetHeight,
                         int32_t patchHalf);
 
-// Draws a drop centre from the shared random generator, x then y, 50 pixels or more from
+// Draws a drop centre from `random`, x then y, 50 pixels or more from
 // every edge. An axis shorter than 100 pixels has no room for that: its centre is the
 // middle of the target and nothing is drawn for it. False, with nothing drawn, for an empty
 // target.
-bool chooseDropCentre(int32_t targetWidth, int32_t targetHeight, int32_t& cx, int32_t& cy);
+bool chooseDropCentre(int32_t targetWidth, int32_t targetHeight, int32_t& cx, int32_t& cy,
+                      RandomGenerator& random);
 
 // chooseDropCentre, then placeDrop. False if there is no drop.
 bool planDrop(int32_t targetWidth, int32_t targetHeight, int32_t patchHalf,
-              DropPlacement& placement);
+              DropPlacement& placement, RandomGenerator& random);

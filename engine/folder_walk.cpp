@@ -5,8 +5,7 @@
 #include <cstring>
 
 namespace {
-// The settings dialog may close the scan while the thread runs; a closed scan counts as
-// the end of the folder.
+// A scan closed for a new folder counts as the end of the folder.
 bool advanceScan(FolderListing& listing) {
     return listing.isOpen() && listing.advance();
 }

@@ -12,8 +12,8 @@
 class FolderListing {
   public:
     virtual ~FolderListing() = default;
-    // False when no scan is open: never opened, closed at its end, or closed by the settings
-    // dialog behind the thread's back.
+    // False when no scan is open: never opened, closed at its end, or closed for a new
+    // images folder.
     virtual bool isOpen() const = 0;
     // Makes the images folder current and opens a new scan, filling the current entry. False
     // when there is no entry to look at; close() must still follow.
@@ -22,8 +22,8 @@ class FolderListing {
     virtual bool advance() = 0;
     // File name of the current entry, without folder.
     virtual const char* name() const = 0;
-    // Ends the scan and leaves none open. A scan that never opened, or one already closed by
-    // the settings dialog, has nothing to release.
+    // Ends the scan and leaves none open. A scan that never opened, or one already closed,
+    // has nothing to release.
     virtual void close() = 0;
 };
 
@@ -43,8 +43,8 @@ struct CycleState {
     ChannelMap channelMap = channelMapFor(0);
     // Whether the listing's current entry is still to be looked at.
     bool entryValid = false;
-    // Shared with the settings store, which loads them, and the shutdown, which saves the
-    // name: lastPictureNameSize bytes, always NUL-terminated.
+    // The session's, loaded by the settings store; the shutdown saves the name:
+    // lastPictureNameSize bytes, always NUL-terminated.
     char* lastPictureName = nullptr;
     std::uint8_t* lastPictureSearchDone = nullptr;
 };

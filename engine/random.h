@@ -2,13 +2,10 @@
 
 #include <cstdint>
 
-// The shared pseudo-random generator of the render thread: the classic linear
-// congruential generator with 15-bit results. Only the render thread uses it, so
-// it needs no lock.
-//
-// RandomGenerator is the inline form for hot loops: copy the process-wide state
-// into a local generator (loadRandom), draw from it, and store it back
-// (storeRandom), so the state can live in a register.
+// The picture show's pseudo-random generator: the classic linear congruential
+// generator with 15-bit results. The show owns it and hands it to the reveal and the
+// drops, all on the render thread, so it needs no lock. Hot loops copy it into a local,
+// draw from that, and store it back, so the state can live in a register.
 struct RandomGenerator {
     uint32_t state;
 
@@ -26,10 +23,3 @@ struct RandomGenerator {
         return r * (n + 1u) / 32767u;
     }
 };
-
-void seedRandom(uint32_t seed);
-uint32_t nextRandom();
-uint32_t randomUpTo(uint32_t n);
-
-RandomGenerator loadRandom();
-void storeRandom(RandomGenerator generator);

@@ -65,6 +65,7 @@ struct StepPlan {
     std::uint32_t backgroundKey;
     std::int32_t scatter;
     bool (*stopRequested)();
+    RandomGenerator* random;
     std::uint32_t firstRow;  // where an interrupted step goes on
     std::uint32_t stoppedAt; // the first row not drawn, when a stop request ended the step
 };
@@ -97,10 +98,10 @@ template <int Bytes, bool Checked> bool runStep(StepPlan& plan, const PixelForma
     const std::uint32_t backgroundKey = plan.backgroundKey;
     bool (*const stopRequested)() = plan.stopRequested;
 
-    RandomGenerator random = loadRandom();
+    RandomGenerator random = *plan.random;
     for (std::uint32_t row = plan.firstRow; row < rows; ++row) {
         if (stopRequested != nullptr && stopRequested()) {
-            storeRandom(random);
+            *plan.random = random;
             plan.stoppedAt = row;
             return false;
         }
@@ -147,7 +148,7 @@ template <int Bytes, bool Checked> bool runStep(StepPlan& plan, const PixelForma
             }
         }
     }
-    storeRandom(random);
+    *plan.random = random;
     return true;
 }
 
@@ -217,11 +218,11 @@ template <int Bytes> bool runScatterStep(StepPlan& plan, const PixelFormat<Bytes
     const std::uint32_t writesPerDraw = 1u + static_cast<std::uint32_t>(scatter);
     WriteBuffer<Bytes> writes(plan.screen, plan.picture, format, plan.cut, plan.backgroundKey);
 
-    RandomGenerator random = loadRandom();
+    RandomGenerator random = *plan.random;
     for (std::uint32_t row = plan.firstRow; row < rows; ++row) {
         if (stopRequested != nullptr && stopRequested()) {
             writes.flush();
-            storeRandom(random);
+            *plan.random = random;
             plan.stoppedAt = row;
             return false;
         }
@@ -259,7 +260,7 @@ template <int Bytes> bool runScatterStep(StepPlan& plan, const PixelFormat<Bytes
         }
     }
     writes.flush();
-    storeRandom(random);
+    *plan.random = random;
     return true;
 }
 
@@ -295,7 +296,7 @@ template <int Bytes> bool runAheadStep(StepPlan& plan, const PixelFormat<Bytes> 
     bool (*const stopRequested)() = plan.stopRequested;
 
     PendingPair ring[pairsAhead];
-    RandomGenerator ahead = loadRandom();
+    RandomGenerator ahead = *plan.random;
     std::uint32_t made = 0; // pairs put into the ring
     auto makePair = [&] {
         PendingPair& pair = ring[made++ & (pairsAhead - 1)];
@@ -311,7 +312,7 @@ template <int Bytes> bool runAheadStep(StepPlan& plan, const PixelFormat<Bytes> 
     std::uint32_t used = 0; // pairs taken out of the ring
     for (std::uint32_t row = plan.firstRow; row < rows; ++row) {
         if (stopRequested != nullptr && stopRequested()) {
-            storeRandom({ring[used & (pairsAhead - 1)].stateBefore});
+            *plan.random = RandomGenerator{ring[used & (pairsAhead - 1)].stateBefore};
             plan.stoppedAt = row;
             return false;
         }
@@ -346,7 +347,7 @@ template <int Bytes> bool runAheadStep(StepPlan& plan, const PixelFormat<Bytes> 
         }
     }
     // The ring holds pairs made but not taken: the generator goes back to the first of them.
-    storeRandom({ring[used & (pairsAhead - 1)].stateBefore});
+    *plan.random = RandomGenerator{ring[used & (pairsAhead - 1)].stateBefore};
     return true;
 }
 
@@ -435,7 +436,7 @@ bool revealStep(const SurfaceView& screen, std::uint32_t screenBitCount, const S
     StepPlan plan{};
     const std::int64_t rows = std::int64_t{target.bottom} - target.top;
     const std::int64_t columns = std::int64_t{target.right} - target.left;
-    if (rows <= 0 || columns <= 0 || progress.nextRow >= rows) {
+    if (rows <= 0 || columns <= 0 || progress.nextRow >= rows || !options.random) {
         progress.nextRow = 0;
         return true;
     }
@@ -466,6 +467,7 @@ bool revealStep(const SurfaceView& screen, std::uint32_t screenBitCount, const S
     plan.mapHeight = revealMap.height;
     plan.scatter = options.scatterCount;
     plan.stopRequested = options.stopRequested;
+    plan.random = options.random;
 
     bool finished = true;
     switch (screenBitCount) {

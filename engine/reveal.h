@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/channel_map.h"
+#include "engine/random.h"
 
 #include <cstdint>
 
@@ -37,6 +38,8 @@ struct RevealOptions {
     std::uint8_t psychedeliaLevel;
     // Asked before every row; true ends the step early. May be null.
     bool (*stopRequested)();
+    // The show's generator, drawn from and advanced by the step.
+    RandomGenerator* random;
 };
 
 // Where a step stands. A stop request ends a step at a row boundary; the next call with the
@@ -46,7 +49,7 @@ struct RevealProgress {
     std::uint32_t nextRow = 0; // 0 when no step is under way
 };
 
-// One reveal step with the shared random generator: a draw for every pixel of the target.
+// One reveal step with the options' random generator: a draw for every pixel of the target.
 // `screenBitCount` decides the layout of both surfaces (16, 24 or 32 bits; any other
 // depth draws nothing). Nothing outside the views is read or written, whatever the
 // geometry. False when a stop request ended the step early.

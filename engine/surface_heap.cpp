@@ -4,11 +4,11 @@
 
 namespace {
 
-// The C++ allocator needs no heap object; any non-null token stands for it.
-char standardHeapToken;
+// The C++ allocator needs no heap object; any non-null token stands for it. Never written.
+const char standardHeapToken = 0;
 
 void* standardCreate() {
-    return &standardHeapToken;
+    return const_cast<char*>(&standardHeapToken);
 }
 
 void* standardAllocate(void*, std::size_t bytes) {
@@ -21,25 +21,43 @@ void standardFree(void*, void* block) {
 
 void standardDestroy(void*) {}
 
-SurfaceHeapFunctions installed = {standardCreate, standardAllocate, standardFree, standardDestroy};
-
 } // namespace
 
 const SurfaceHeapFunctions standardSurfaceHeap = {standardCreate, standardAllocate, standardFree,
                                                   standardDestroy};
 
-void* surfaceHeap = nullptr;
-int32_t surfaceCount = 0;
-
-const SurfaceHeapFunctions& surfaceHeapFunctions() {
-    return installed;
+SurfaceHeap::SurfaceHeap(const SurfaceHeapFunctions& functions) : functions_(standardSurfaceHeap) {
+    use(functions);
 }
 
-bool useSurfaceHeap(const SurfaceHeapFunctions& functions) {
-    if (surfaceHeap != nullptr)
+SurfaceHeap::~SurfaceHeap() {
+    if (heap_)
+        functions_.destroy(heap_);
+}
+
+bool SurfaceHeap::use(const SurfaceHeapFunctions& functions) {
+    if (heap_ != nullptr)
         return false;
     if (!functions.create || !functions.allocate || !functions.free || !functions.destroy)
         return false;
-    installed = functions;
+    functions_ = functions;
     return true;
+}
+
+bool SurfaceHeap::open() {
+    if (heap_ == nullptr)
+        heap_ = functions_.create();
+    return heap_ != nullptr;
+}
+
+void SurfaceHeap::surfaceRemoved() {
+    --surfaces_;
+    closeIfUnused();
+}
+
+void SurfaceHeap::closeIfUnused() {
+    if (surfaces_ == 0 && heap_ != nullptr) {
+        functions_.destroy(heap_);
+        heap_ = nullptr;
+    }
 }

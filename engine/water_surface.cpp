@@ -387,8 +387,7 @@ bool advanceKernelAvailable(AdvanceKernel kernel) {
 #endif
     case AdvanceKernel::avx2: {
 #if WATER_AVX2
-        static const bool present = cpuHasAvx2();
-        return present;
+        return cpuHasAvx2();
 #else
         return false;
 #endif
@@ -398,11 +397,9 @@ bool advanceKernelAvailable(AdvanceKernel kernel) {
 }
 
 AdvanceKernel fastestAdvanceKernel() {
-    static const AdvanceKernel fastest =
-        advanceKernelAvailable(AdvanceKernel::avx2)   ? AdvanceKernel::avx2
-        : advanceKernelAvailable(AdvanceKernel::sse2) ? AdvanceKernel::sse2
-                                                      : AdvanceKernel::reference;
-    return fastest;
+    return advanceKernelAvailable(AdvanceKernel::avx2)   ? AdvanceKernel::avx2
+           : advanceKernelAvailable(AdvanceKernel::sse2) ? AdvanceKernel::sse2
+                                                         : AdvanceKernel::reference;
 }
 
 WaterSurface::~WaterSurface() {
@@ -412,36 +409,31 @@ WaterSurface::~WaterSurface() {
 bool WaterSurface::init(int32_t newWidth, int32_t newHeight) {
     if (!acceptableSize(newWidth, newHeight))
         return false;
-    const SurfaceHeapFunctions& heap = surfaceHeapFunctions();
-    if (surfaceHeap == nullptr) {
-        surfaceHeap = heap.create();
-        if (surfaceHeap == nullptr)
-            return false;
-    }
+    SurfaceHeap& heap = *heap_;
+    if (!heap.open())
+        return false;
     // A surface that already holds buffers is counted once, however often it is sized.
     const bool counted = ready();
     if (counted) {
-        heap.free(surfaceHeap, heights[0]);
-        heap.free(surfaceHeap, heights[1]);
+        heap.free(heights[0]);
+        heap.free(heights[1]);
         heights[0] = heights[1] = nullptr;
     }
     const std::size_t bytes = std::size_t(newWidth) * std::size_t(newHeight) * sizeof(int32_t);
-    void* first = heap.allocate(surfaceHeap, bytes);
-    void* second = first ? heap.allocate(surfaceHeap, bytes) : nullptr;
+    void* first = heap.allocate(bytes);
+    void* second = first ? heap.allocate(bytes) : nullptr;
     if (second == nullptr) {
         // No half-made surface: give back what was had, and the heap if no surface is left.
         if (first)
-            heap.free(surfaceHeap, first);
+            heap.free(first);
         if (counted)
-            --surfaceCount;
-        if (surfaceCount == 0) {
-            heap.destroy(surfaceHeap);
-            surfaceHeap = nullptr;
-        }
+            heap.surfaceRemoved();
+        else
+            heap.closeIfUnused();
         return false;
     }
     if (!counted)
-        ++surfaceCount;
+        heap.surfaceAdded();
     std::memset(first, 0, bytes);
     std::memset(second, 0, bytes);
     heights[0] = static_cast<int32_t*>(first);
@@ -460,7 +452,8 @@ void WaterSurface::clear() {
     std::memset(heights[1], 0, bytes);
 }
 
-void WaterSurface::addDrop(int32_t x, int32_t y, int32_t radius, int32_t strength, int32_t buffer) {
+void WaterSurface::addDrop(int32_t x, int32_t y, int32_t radius, int32_t strength, int32_t buffer,
+                           RandomGenerator& random) {
     if (!ready())
         return;
     const int64_t r = radius;
@@ -472,9 +465,9 @@ void WaterSurface::addDrop(int32_t x, int32_t y, int32_t radius, int32_t strengt
         if ((x < 0 && spanX <= 0) || (y < 0 && spanY <= 0))
             return;
         if (x < 0)
-            x = int32_t(int64_t(nextRandom()) % spanX + r + 1);
+            x = int32_t(int64_t(random.next()) % spanX + r + 1);
         if (y < 0)
-            y = int32_t(int64_t(nextRandom()) % spanY + r + 1);
+            y = int32_t(int64_t(random.next()) % spanY + r + 1);
     }
     int32_t* cells = heights[buffer != 0 ? 1 : 0];
     // Only offsets that land on interior cells are visited, so a huge radius or a centre
@@ -493,7 +486,7 @@ void WaterSurface::addDrop(int32_t x, int32_t y, int32_t radius, int32_t strengt
 }
 
 void WaterSurface::advance(const uint32_t* source, uint32_t* destination) {
-    advanceWith(fastestAdvanceKernel(), source, destination);
+    advanceWith(chosenKernel, source, destination);
 }
 
 void WaterSurface::advanceWith(AdvanceKernel kernel, const uint32_t* source,
@@ -534,12 +527,8 @@ void WaterSurface::advanceWith(AdvanceKernel kernel, const uint32_t* source,
 void WaterSurface::release() {
     if (!ready())
         return;
-    const SurfaceHeapFunctions& heap = surfaceHeapFunctions();
-    heap.free(surfaceHeap, heights[0]);
-    heap.free(surfaceHeap, heights[1]);
+    heap_->free(heights[0]);
+    heap_->free(heights[1]);
     heights[0] = heights[1] = nullptr;
-    if (--surfaceCount == 0) {
-        heap.destroy(surfaceHeap);
-        surfaceHeap = nullptr;
-    }
+    heap_->surfaceRemoved();
 }

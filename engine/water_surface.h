@@ -1,5 +1,8 @@
 #pragma once
 
+#include "engine/random.h"
+#include "engine/surface_heap.h"
+
 #include <cstdint>
 
 // Which implementation of advance runs. All give identical results; advance picks the
@@ -11,11 +14,12 @@ AdvanceKernel fastestAdvanceKernel();
 
 // The height field behind the drop ripple: two generations of integer heights, a drop
 // that raises a disc of them, and a frame step that draws a picture as seen through the
-// water and moves the waves on. Height buffers come from the shared surface heap
-// (engine/surface_heap.h). Pixels are 32-bit, blue in bits 0-7, green 8-15, red 16-23.
+// water and moves the waves on. Height buffers come from the surface heap it is made with. Pixels
+// are 32-bit, blue in bits 0-7, green 8-15, red 16-23.
 class WaterSurface {
   public:
-    WaterSurface() = default;
+    // `heap` outlives the surface.
+    explicit WaterSurface(SurfaceHeap& heap) : heap_(&heap) {}
     virtual ~WaterSurface();
     WaterSurface(const WaterSurface&) = delete;
     WaterSurface& operator=(const WaterSurface&) = delete;
@@ -32,9 +36,10 @@ class WaterSurface {
     void clear();
 
     // Adds strength to the interior cells of heights[buffer != 0] strictly inside the circle
-    // of radius around column x, row y. A negative x or y is drawn from the shared random
-    // generator (x first); if the surface is too small for such a disc nothing happens.
-    void addDrop(int32_t x, int32_t y, int32_t radius, int32_t strength, int32_t buffer);
+    // of radius around column x, row y. A negative x or y is drawn from `random` (x first);
+    // if the surface is too small for such a disc nothing happens.
+    void addDrop(int32_t x, int32_t y, int32_t radius, int32_t strength, int32_t buffer,
+                 RandomGenerator& random);
 
     // One frame: draws heights[0] over source into destination (width x height pixels
     // each; border pixels and pixels whose slope points off the surface are left as they
@@ -50,5 +55,10 @@ class WaterSurface {
     int32_t height = 0;
     int32_t current = 0;
     int32_t dampingShift = 5;
+    // What advance runs, chosen once as the surface is made.
+    AdvanceKernel chosenKernel = fastestAdvanceKernel();
     int32_t* heights[2] = {nullptr, nullptr};
+
+  private:
+    SurfaceHeap* heap_;
 };

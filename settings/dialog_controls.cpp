@@ -39,6 +39,22 @@ std::uint8_t sliderValue(int code, int carriedPosition, long askedPosition) {
     return static_cast<std::uint8_t>(value & 0xFF);
 }
 
+std::uint8_t sliderChangeFlags(int id, int code, bool rendering) {
+    if (!sliderFor(id))
+        return 0;
+    if (id == IDC_WAVE_SIZE && code == sliderEndTrack && rendering)
+        return SettingsChange::Record | SettingsChange::WaveSurface;
+    return SettingsChange::Record;
+}
+
+SaverSettings restoredDefaults(const SaverSettings& shown) {
+    const SaverSettings defaults = defaultSettings();
+    SaverSettings restored = shown;
+    for (const SliderControl& slider : sliderControls)
+        restored.*slider.field = defaults.*slider.field;
+    return restored;
+}
+
 SaverSettings recordFromControls(const ControlReader& controls) {
     SaverSettings record = {};
     for (const SliderControl& slider : sliderControls)

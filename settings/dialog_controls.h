@@ -2,6 +2,7 @@
 // dialog applies to them. Portable, so that the rules are tested natively.
 #pragma once
 
+#include "engine/settings_change.h"
 #include "settings/settings_record.h"
 
 #include <cstdint>
@@ -30,6 +31,17 @@ constexpr int sliderEndTrack = 8;
 // dragged or dropped, the slider's own position for every other code. Only the low byte
 // reaches the record.
 std::uint8_t sliderValue(int code, int carriedPosition, long askedPosition);
+
+// What a slider's scroll notification sends to the preview: the record, and for the wave
+// size's end of track while a render thread runs also a rebuild of the water surface, so
+// that it is rebuilt once per finished change, not on every step of the thumb.
+std::uint8_t sliderChangeFlags(int id, int code, bool rendering);
+
+// "Restore defaults": the sliders' fields of `shown` set to the defaults, every other field
+// left as it is (OK reads those from the controls). The change it sends carries no rebuild
+// of the water surface, so the preview keeps its water size until the slider is next let go.
+SaverSettings restoredDefaults(const SaverSettings& shown);
+constexpr std::uint8_t restoreDefaultsChange = SettingsChange::Record;
 
 // What OK asks of the controls.
 class ControlReader {

@@ -32,9 +32,9 @@ const BITMAPINFO* asBitmapInfo(const BITMAPINFOHEADER& header) {
 
 } // namespace
 
-DropRipple::DropRipple(HANDLE heap, const RenderTarget& target, std::int32_t width,
-                       std::int32_t height)
-    : heap_(heap), target_(target), width_(width), height_(height) {
+DropRipple::DropRipple(HANDLE heap, SurfaceHeap& waterHeap, const RenderTarget& target,
+                       std::int32_t width, std::int32_t height)
+    : heap_(heap), target_(target), width_(width), height_(height), water_(waterHeap) {
     patchHeader_.biSize = sizeof(BITMAPINFOHEADER);
     patchHeader_.biPlanes = 1;
     patchHeader_.biBitCount = 32;
@@ -179,16 +179,17 @@ void DropRipple::drawFrame(const DropPlacement& drop) {
     noteShownFrame(put && SUCCEEDED(shown), place);
 }
 
-void DropRipple::dropStep() {
+void DropRipple::dropStep(RandomGenerator& random) {
     // Without its buffers (no memory) a drop would write through nothing: leave it out.
     if (!patchPixels_ || !ripplePixels_ || !patchDC_ || !water_.ready() || !target_.screen ||
         !target_.picture)
         return;
     DropPlacement drop;
-    if (!planDrop(width_, height_, preset_.patchHalf, drop))
+    if (!planDrop(width_, height_, preset_.patchHalf, drop, random))
         return;
     water_.clear();
-    water_.addDrop(drop.dx, drop.dy, preset_.dropRadius, preset_.dropStrength, water_.current);
+    water_.addDrop(drop.dx, drop.dy, preset_.dropRadius, preset_.dropStrength, water_.current,
+                   random);
     capturePatch(drop);
     direct_ = directAllowed_ && readPictureLayout();
     shownValid_ = false; // the first frame replaces what the screen showed

@@ -19,8 +19,10 @@
 // allocated per drop or per frame.
 class DropRipple {
   public:
-    // `heap` is the render heap; drops fall within width x height of `target`.
-    DropRipple(HANDLE heap, const RenderTarget& target, std::int32_t width, std::int32_t height);
+    // `heap` is the render heap and `waterHeap` the water surface's, both outliving the
+    // ripple; drops fall within width x height of `target`.
+    DropRipple(HANDLE heap, SurfaceHeap& waterHeap, const RenderTarget& target, std::int32_t width,
+               std::int32_t height);
     ~DropRipple();
     DropRipple(const DropRipple&) = delete;
     DropRipple& operator=(const DropRipple&) = delete;
@@ -28,8 +30,9 @@ class DropRipple {
     // Builds the resources for drops of `waveSize`.
     void prepareRipple(std::uint8_t waveSize);
     void releaseRipple();
-    // One drop and its whole ripple; returns early, between two frames, on a stop request.
-    void dropStep();
+    // One drop and its whole ripple, placed with `random`; returns early, between two
+    // frames, on a stop request.
+    void dropStep(RandomGenerator& random);
     // Frames then wait for the display's next refresh; without a pacer they follow one
     // another as fast as they are made.
     void pacedBy(FramePacer* pacer) { pacer_ = pacer; }

@@ -3,7 +3,6 @@
 #pragma once
 
 #include "engine/reveal.h"
-#include "engine/show_settings.h"
 
 #include <windows.h>
 
@@ -24,13 +23,17 @@ struct RenderTarget {
     TargetGeometry where() const { return place(owner); }
 };
 
+class SettingsMailbox;
+
 struct RenderJob {
     RenderTarget target;
-    const SaverSettings* settings;
+    // The dialog's changes, and the record and folder each thread starts with.
+    SettingsMailbox* settings;
     // The remembered picture's name (lastPictureNameSize bytes) and whether the first scan
     // still has to look for it.
     char* lastPictureName;
     std::uint8_t* lastPictureSearchDone;
-    // The folder to list as a full path; "" when there is none. Read at every new scan.
-    std::string (*imagesFolder)();
+    // The images folder as a full path to list, from the folder as the settings file holds
+    // it; "" when there is none. Asked at every new scan.
+    std::string (*fullFolder)(const std::string& folder);
 };

@@ -1,10 +1,11 @@
 #include "engine/win/render_thread.h"
 
 #include "engine/folder_path.h"
-#include "engine/folder_walk.h"
+#include "engine/picture_show.h"
 #include "engine/random.h"
 #include "engine/reveal.h"
 #include "engine/surface_heap.h"
+#include "engine/win/settings_mailbox.h"
 #include "engine/win/drop_ripple.h"
 #include "engine/win/frame_pacer.h"
 #include "engine/win/render_control.h"
@@ -14,90 +15,56 @@
 #include "pictures/win/picture_loader.h"
 #include "resources/win/scoped.h"
 
-#include <cstring>
 #include <string>
-
-volatile std::uint8_t waveSurfaceValid = 1;
 
 namespace {
 
 constexpr const char* scanPattern = "*.*";
 
-// Created by the first thread start and kept for the life of the process.
-HANDLE renderHeap = nullptr;
-
-// The open scan of the images folder. The settings dialog closes it when the folder
-// changes, so every use of it goes through this lock.
-struct FolderScan {
-    FolderScan() { InitializeCriticalSection(&lock); }
-    CRITICAL_SECTION lock;
-    HANDLE handle = nullptr;
+struct HeapTraits : PlainTraits<HANDLE, nullptr> {
+    static void close(HANDLE h) { HeapDestroy(h); }
 };
+// The render thread's private heap, for the ripple's buffers.
+using ScopedHeap = Scoped<HeapTraits>;
 
-FolderScan& folderScan() {
-    static FolderScan scan;
-    return scan;
-}
-
-class FolderScanLock {
-  public:
-    FolderScanLock() { EnterCriticalSection(&folderScan().lock); }
-    ~FolderScanLock() { LeaveCriticalSection(&folderScan().lock); }
-    FolderScanLock(const FolderScanLock&) = delete;
-    FolderScanLock& operator=(const FolderScanLock&) = delete;
-};
-
-void closeScanLocked() {
-    if (folderScan().handle)
-        FindClose(folderScan().handle);
-    folderScan().handle = nullptr;
-}
-
-// The images folder as the folder walk sees it.
+// The images folder as the folder walk sees it. Only the render thread uses it: a new
+// folder from the dialog reaches it through the show, between two steps.
 class ImagesFolderListing : public FolderListing {
   public:
-    explicit ImagesFolderListing(std::string (*imagesFolder)()) : imagesFolder_(imagesFolder) {}
-    bool isOpen() const override {
-        FolderScanLock guard;
-        return folderScan().handle != nullptr;
-    }
+    explicit ImagesFolderListing(std::string (*fullFolder)(const std::string&))
+        : fullFolder_(fullFolder) {}
+    void useFolder(const std::string& folder) { folder_ = folder; }
+    bool isOpen() const override { return static_cast<bool>(scan_); }
     bool open() override {
-        folder_ = imagesFolder_();
-        FolderScanLock guard;
-        closeScanLocked();
-        if (folder_.empty())
+        scan_.reset();
+        scanned_ = fullFolder_(folder_);
+        if (scanned_.empty())
             return false;
-        HANDLE scan = FindFirstFileA(pathInFolder(folder_, scanPattern).c_str(), &entry_);
-        folderScan().handle = scan == INVALID_HANDLE_VALUE ? nullptr : scan;
-        return folderScan().handle != nullptr;
+        scan_.reset(FindFirstFileA(pathInFolder(scanned_, scanPattern).c_str(), &entry_));
+        return static_cast<bool>(scan_);
     }
-    bool advance() override {
-        FolderScanLock guard;
-        return folderScan().handle && FindNextFileA(folderScan().handle, &entry_);
-    }
+    bool advance() override { return scan_ && FindNextFileA(scan_.get(), &entry_); }
     const char* name() const override { return entry_.cFileName; }
-    void close() override {
-        FolderScanLock guard;
-        closeScanLocked();
-    }
+    void close() override { scan_.reset(); }
     // The full path of an entry of the scanned folder.
     std::string pathOf(const char* fileName) const {
-        std::string joined = pathInFolder(folder_, fileName);
+        std::string joined = pathInFolder(scanned_, fileName);
         char full[MAX_PATH];
         DWORD length = GetFullPathNameA(joined.c_str(), sizeof(full), full, nullptr);
         return length > 0 && length < sizeof(full) ? std::string(full, length) : joined;
     }
 
   private:
-    std::string (*imagesFolder_)();
-    std::string folder_;
+    std::string (*fullFolder_)(const std::string&);
+    std::string folder_;  // as the settings file holds it
+    std::string scanned_; // the full path of the folder the scan lists
+    ScopedFind scan_;
     WIN32_FIND_DATAA entry_ = {};
 };
 
 // The walk's advance with its file-system call detached: on a slow share or a huge folder
 // the next entry can take seconds. A stop asked for meanwhile ends the walk as if the folder
-// had ended. Opening stays attached: it reads the picture folder's setting, which the dialog
-// changes only under a hold.
+// had ended. Opening stays attached.
 class DetachedListing : public FolderListing {
   public:
     explicit DetachedListing(FolderListing& inner) : inner_(inner) {}
@@ -147,24 +114,6 @@ class SurfaceLock {
     bool locked_ = false;
 };
 
-// A block of the render heap, freed on every way out of the thread.
-class RenderHeapBlock {
-  public:
-    explicit RenderHeapBlock(SIZE_T size)
-        : block_(static_cast<std::uint8_t*>(
-              HeapAlloc(renderHeap, HEAP_ZERO_MEMORY | HEAP_NO_SERIALIZE, size))) {}
-    ~RenderHeapBlock() {
-        if (block_)
-            HeapFree(renderHeap, HEAP_NO_SERIALIZE, block_);
-    }
-    RenderHeapBlock(const RenderHeapBlock&) = delete;
-    RenderHeapBlock& operator=(const RenderHeapBlock&) = delete;
-    std::uint8_t* get() const { return block_; }
-
-  private:
-    std::uint8_t* block_;
-};
-
 // Tells waiting holds that the thread is gone, however it ends.
 struct EndNotice {
     EndNotice() = default;
@@ -173,145 +122,105 @@ struct EndNotice {
     EndNotice& operator=(const EndNotice&) = delete;
 };
 
-void seedFromClock() {
+std::uint32_t seedFromClock() {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    seedRandom(static_cast<std::uint32_t>(now.wDay + now.wHour + now.wMinute + now.wSecond));
+    return static_cast<std::uint32_t>(now.wDay + now.wHour + now.wMinute + now.wSecond);
 }
 
-enum class RevealDraw { Finished, Interrupted, NoSurface };
+// The show on the screen: DirectDraw surfaces, the display's refresh, and the render
+// control's safe points. Lives on the render thread's stack for the thread's life.
+class ScreenCanvas : public ShowCanvas {
+  public:
+    ScreenCanvas(const RenderJob& job, HANDLE heap, std::int32_t width, std::int32_t height)
+        : job_(job), on_(job.target), width_(width), height_(height), folder_(job.fullFolder),
+          walk_(folder_), pacer_(on_.directDraw), ripple_(heap, waterHeap_, on_, width, height),
+          recovery_(on_.screen, on_.picture) {
+        ripple_.pacedBy(&pacer_);
+    }
 
-// One reveal step, or the rest of one a hold interrupted, on the locked surfaces.
-RevealDraw revealOnSurfaces(const RenderTarget& on, const CycleState& state,
-                            const RevealMapView& revealMap, const SaverSettings& settings,
-                            RevealProgress& progress) {
-    SurfaceLock screen(on.screen);
-    if (!screen)
-        return RevealDraw::NoSurface;
-    SurfaceLock picture(on.picture);
-    if (!picture)
-        return RevealDraw::NoSurface; // the screen's lock is given back on the way out
-    const TargetGeometry target = on.where();
-    RevealOptions options = {state.cutBackground, state.scatterCount, state.channelMap,
-                             settings.psychedeliaLevel, renderShouldPause};
-    return revealStep(screen.view(), screen.bitCount(), picture.view(), target, revealMap, options,
-                      progress)
-               ? RevealDraw::Finished
-               : RevealDraw::Interrupted;
+    std::int32_t width() const override { return width_; }
+    std::int32_t height() const override { return height_; }
+    bool checkpoint() override { return renderCheckpoint(); }
+    bool takeSettingsChange(SettingsChange& change) override { return job_.settings->take(change); }
+    FolderListing& listing() override { return walk_; }
+    void useImagesFolder(const std::string& folder) override { folder_.useFolder(folder); }
+    std::int32_t loadPicture(const char* fileName, bool cutBackground) override {
+        faultIfSeamArmed("render-fault");
+        return loadPictureToSurface(on_.picture, folder_.pathOf(fileName).c_str(), cutBackground,
+                                    renderDecodeFence);
+    }
+    void pictureStarted(bool shown) override {
+        recovery_.pictureStarted();
+        if (shown)
+            pacer_.notePicture();
+    }
+    RevealDraw revealStep(const RevealRequest& request, RevealProgress& progress,
+                          RandomGenerator& random) override {
+        if (recovery_.faultDraw())
+            return RevealDraw::NoSurface;
+        SurfaceLock screen(on_.screen);
+        if (!screen)
+            return RevealDraw::NoSurface;
+        SurfaceLock picture(on_.picture);
+        if (!picture)
+            return RevealDraw::NoSurface; // the screen's lock is given back on the way out
+        const TargetGeometry target = on_.where();
+        const RevealOptions options = {request.cutBackground, request.scatterCount,
+                                       request.channelMap,    request.psychedeliaLevel,
+                                       renderShouldPause,     &random};
+        return ::revealStep(screen.view(), screen.bitCount(), picture.view(), target,
+                            request.revealMap, options, progress)
+                   ? RevealDraw::Finished
+                   : RevealDraw::Interrupted;
+    }
+    bool waitForNextRefresh() override { return pacer_.waitForNextRefresh(PacedFrame::Reveal); }
+    bool sleep(std::uint32_t ms) override { return renderSleep(ms); }
+    void prepareRipple(std::uint8_t waveSize) override { ripple_.prepareRipple(waveSize); }
+    void releaseRipple() override { ripple_.releaseRipple(); }
+    void dropStep(RandomGenerator& random) override { ripple_.dropStep(random); }
+    bool surfacesLost() override { return recovery_.lost(); }
+    bool restoreSurfaces() override { return recovery_.recover(); }
+
+  private:
+    const RenderJob& job_;
+    const RenderTarget& on_;
+    std::int32_t width_;
+    std::int32_t height_;
+    SurfaceHeap waterHeap_{windowsSurfaceHeap}; // before the ripple, which uses it
+    ImagesFolderListing folder_;
+    DetachedListing walk_;
+    FramePacer pacer_;
+    DropRipple ripple_;
+    SurfaceRecovery recovery_;
+};
+
+void runShow(const RenderJob& job) {
+    ScopedHeap heap(HeapCreate(HEAP_NO_SERIALIZE, 0, 0));
+    if (!heap)
+        return;
+    ScopedComApartment com; // for the picture decoder, on this thread only
+
+    const TargetGeometry start = job.target.where();
+    const std::int32_t width = start.right - start.left;
+    const std::int32_t height = start.bottom - start.top;
+    if (width <= 0 || height <= 0)
+        return;
+    ScreenCanvas canvas(job, heap.get(), width, height);
+    PictureShow show(canvas, job.settings->latest(),
+                     {job.lastPictureName, job.lastPictureSearchDone}, seedFromClock());
+    show.run();
 }
 
 } // namespace
 
-void closeFolderScan() {
-    FolderScanLock guard;
-    closeScanLocked();
-}
-
 DWORD WINAPI runRenderThread(void* parameter) {
     EndNotice endNotice;
-    const RenderJob& job = *static_cast<const RenderJob*>(parameter);
-    const SaverSettings& settings = *job.settings;
-    const RenderTarget& on = job.target;
-    if (!renderHeap)
-        renderHeap = HeapCreate(HEAP_NO_SERIALIZE, 0, 0);
-    if (!renderHeap)
-        return 0;
-    useWindowsSurfaceHeap();
-    ScopedComApartment com; // for the picture decoder, on this thread only
-    seedFromClock();
-
-    const TargetGeometry start = on.where();
-    const std::int32_t width = start.right - start.left;
-    const std::int32_t height = start.bottom - start.top;
-    if (width <= 0 || height <= 0)
-        return 0;
-    RenderHeapBlock revealCells(static_cast<SIZE_T>(width) * static_cast<SIZE_T>(height));
-    if (!revealCells.get())
-        return 0;
-    const RevealMapView revealMap = {revealCells.get(), width, height};
-
-    CycleState state;
-    RevealProgress revealProgress;
-    state.lastPictureName = job.lastPictureName;
-    state.lastPictureSearchDone = job.lastPictureSearchDone;
-    ImagesFolderListing listing(job.imagesFolder);
-    DetachedListing walk(listing);
-    auto loadPicture = [&listing, &on](const char* fileName, bool cutBackground) -> std::int32_t {
-        faultIfSeamArmed("render-fault");
-        return loadPictureToSurface(on.picture, listing.pathOf(fileName).c_str(), cutBackground,
-                                    renderDecodeFence);
-    };
-
-    FramePacer pacer(on.directDraw);
-    DropRipple ripple(renderHeap, on, width, height);
-    ripple.pacedBy(&pacer);
-    ripple.prepareRipple(settings.waveSize);
-    SurfaceRecovery recovery(on.screen, on.picture);
-
-    while (renderCheckpoint()) {
-        if (!waveSurfaceValid) {
-            ripple.releaseRipple();
-            waveSurfaceValid = 1;
-            ripple.prepareRipple(settings.waveSize);
-            continue;
-        }
-        // A picture loaded onto a lost surface would not show: the display comes back first.
-        if (state.pictureStep == 0 && recovery.lost() && !recovery.recover())
-            return 0;
-        if (state.pictureStep == 0 && startCycle(state, walk, settings, loadPicture)) {
-            std::memset(revealCells.get(), 0, static_cast<size_t>(width) * height);
-            revealProgress = RevealProgress();
-            recovery.pictureStarted();
-            if (state.pictureStep == 0)
-                pacer.notePicture();
-        }
-        // A hold or stop that came while the walk or a decode was detached is answered here,
-        // before any surface is touched.
-        if (!renderCheckpoint())
-            break;
-
-        StepAction action = stepActionFor(state.pictureStep, settings.dropPeriod);
-        switch (action) {
-        case StepAction::Reveal: {
-            const RevealDraw drawn =
-                recovery.faultDraw()
-                    ? RevealDraw::NoSurface
-                    : revealOnSurfaces(on, state, revealMap, settings, revealProgress);
-            if (drawn == RevealDraw::NoSurface) {
-                // Any failure but a lost surface ends the animation; the screen keeps its
-                // frame. Lost ones are waited out, and the next picture shows.
-                if (!recovery.lost() || !recovery.recover())
-                    return 0;
-                state.pictureStep = 0;
-                continue;
-            }
-            // A hold ended the step early: the checkpoint parks, then the step goes on.
-            if (drawn == RevealDraw::Interrupted)
-                continue;
-            // Each step stays on the screen for a refresh; a stop is seen by the checkpoint.
-            pacer.waitForNextRefresh(PacedFrame::Reveal);
-            break;
-        }
-        case StepAction::Hold:
-            if (!renderSleep(holdMilliseconds))
-                return 0;
-            break;
-        case StepAction::Drop:
-            ripple.dropStep();
-            // A blit or a device context refused during the drop: as for a reveal.
-            if (recovery.lost()) {
-                if (!recovery.recover())
-                    return 0;
-                state.pictureStep = 0;
-                continue;
-            }
-            break;
-        case StepAction::Pass:
-        case StepAction::Restart:
-            break;
-        }
-        state.pictureStep = nextPictureStep(state.pictureStep, action);
+    try {
+        runShow(*static_cast<const RenderJob*>(parameter));
+    } catch (...) {
+        // Out of memory for a folder name or a settings copy: the show ends, the screen
+        // keeps its frame.
     }
-    listing.close();
     return 0;
 }

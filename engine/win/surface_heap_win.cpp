@@ -23,6 +23,5 @@ void win32Destroy(void* heap) {
 
 } // namespace
 
-void useWindowsSurfaceHeap() {
-    useSurfaceHeap(SurfaceHeapFunctions{win32Create, win32Allocate, win32Free, win32Destroy});
-}
+const SurfaceHeapFunctions windowsSurfaceHeap = {win32Create, win32Allocate, win32Free,
+                                                 win32Destroy};

@@ -28,7 +28,7 @@ HRESULT WINAPI onDisplayMode(LPDDSURFACEDESC mode, LPVOID context) {
         return DDENUMRET_OK;
     ++search.ordinal;
     if (search.session.saver) {
-        if (search.ordinal != saverSettings.videoMode)
+        if (search.ordinal != search.session.stored.record.videoMode)
             return DDENUMRET_OK;
         search.session.chosenBitDepth = depth;
         const std::int32_t width = static_cast<std::int32_t>(mode->dwWidth);
@@ -89,7 +89,7 @@ bool chooseDisplayMode(SaverSession& session) {
     if (FAILED(directDraw->EnumDisplayModes(0, nullptr, &search, onDisplayMode)))
         return false;
     // A mode number that names no listed mode keeps the current display mode.
-    if (session.saver && saverSettings.videoMode != 0 && session.chosenBitDepth != 0) {
+    if (session.saver && session.stored.record.videoMode != 0 && session.chosenBitDepth != 0) {
         if (FAILED(directDraw->SetCooperativeLevel(session.window,
                                                    DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN)))
             return false;
@@ -101,7 +101,7 @@ bool chooseDisplayMode(SaverSession& session) {
         return true;
     }
     if (!session.saver && modeList)
-        SendMessageA(modeList, CB_SETCURSEL, saverSettings.videoMode, 0);
+        SendMessageA(modeList, CB_SETCURSEL, session.stored.record.videoMode, 0);
     return SUCCEEDED(directDraw->SetCooperativeLevel(session.window, DDSCL_NORMAL));
 }
 
@@ -126,9 +126,9 @@ TargetGeometry sessionTarget(const void* session) {
 void startRendering(SaverSession& session) {
     session.renderJob = {{session.directDraw.get(), session.primarySurface.get(),
                           session.pictureSurface.get(), sessionTarget, &session},
-                         &saverSettings,
-                         lastPictureName,
-                         &lastPictureSearchDone,
+                         &session.settings,
+                         session.stored.lastPictureName,
+                         &session.stored.lastPictureSearchDone,
                          imagesFolderFullPath};
     session.renderThread.reset(
         startRenderThread(runRenderThread, &session.renderJob, THREAD_PRIORITY_IDLE));

@@ -130,11 +130,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR argumen
     CommandLine line = parseCommandLine(arguments);
     SaverSession session(instance, line.saverFlag, line.previewFlag);
 
-    if (!loadSettings())
+    if (!loadSettings(session.stored))
         return 0;
+    session.settings.seed(session.stored.record, session.stored.imagesFolder);
     installFaultBackstop(session);
-    const PreviewHost previewHost = {&session, measurePreview, previewRendering, rebuildPreview,
-                                     openHomePage};
+    const PreviewHost previewHost = {&session,       measurePreview, previewRendering,
+                                     rebuildPreview, openHomePage,   &session.settings};
     if (!chooseTarget(session, line, previewHost))
         return 0;
     if (!previousInstance && !registerSaverClass(instance))

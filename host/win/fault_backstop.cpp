@@ -23,11 +23,13 @@ FaultRecord faultRecord;
 // Writes the remembered picture with nothing but the stack and direct file calls: the
 // faulting thread may hold the heap's lock or any of the program's own.
 void writeRememberedPictureNow() {
-    if (faultRecord.rememberedPicturePath[0] == '\0')
+    const SaverSession* session = faultRecord.session;
+    if (faultRecord.rememberedPicturePath[0] == '\0' || !session)
         return;
     char name[lastPictureNameSize];
-    std::size_t length = strnlen(lastPictureName, lastPictureNameSize - 1);
-    std::memcpy(name, lastPictureName, length);
+    const char* remembered = session->stored.lastPictureName;
+    std::size_t length = strnlen(remembered, lastPictureNameSize - 1);
+    std::memcpy(name, remembered, length);
     name[length] = '\0';
     HANDLE file = CreateFileA(faultRecord.rememberedPicturePath, GENERIC_WRITE, 0, nullptr,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -7,7 +7,9 @@
 #include "host/shutdown_plan.h"
 #include "host/win/home_page_launch.h"
 #include "engine/win/render_target.h"
+#include "engine/win/settings_mailbox.h"
 #include "resources/win/scoped.h"
+#include "settings/win/settings_store.h"
 
 #include <windows.h>
 
@@ -51,6 +53,11 @@ class SaverSession {
     ScopedHandle renderThread;
     // The preview's tracker thread; it ends by itself once the window is gone.
     ScopedHandle previewTracker;
+    // The record, folder and remembered picture as loaded; only the render thread writes
+    // the remembered picture's name once the session's threads run.
+    StoredSettings stored;
+    // The dialog's settings changes on their way to the render thread.
+    SettingsMailbox settings;
     // What the render thread works with; rewritten only while no thread runs.
     RenderJob renderJob = {};
 

@@ -53,7 +53,9 @@ class WindowsShutdown : public ShutdownSteps {
         session_.renderThread.reset();
     }
 
-    void writeRememberedPicture() override { ::writeRememberedPicture(); }
+    void writeRememberedPicture() override {
+        ::writeRememberedPicture(session_.stored.lastPictureName);
+    }
 
     void minimizeWindow() override { ShowWindow(window_, SW_MINIMIZE); }
 
@@ -81,8 +83,8 @@ void shutdown(HWND window) {
         return;
     ShutdownFacts facts;
     facts.mode = modeOf(*session);
-    facts.wallpaperGenerator = saverSettings.wallpaperGenerator;
-    facts.videoMode = saverSettings.videoMode;
+    facts.wallpaperGenerator = session->stored.record.wallpaperGenerator;
+    facts.videoMode = session->stored.record.videoMode;
     facts.displayModeChanged = session->displayModeChanged;
     facts.hasDirectDraw = static_cast<bool>(session->directDraw);
     facts.hasPrimarySurface = static_cast<bool>(session->primarySurface);

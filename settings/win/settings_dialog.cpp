@@ -1,7 +1,7 @@
 #include "settings/win/settings_dialog.h"
 
 #include "engine/win/render_control.h"
-#include "engine/win/render_thread.h"
+#include "engine/win/settings_mailbox.h"
 #include "resources/home_page.h"
 #include "resources/win/scoped.h"
 #include "resources/resource_ids.h"
@@ -12,6 +12,8 @@
 
 #include <commctrl.h>
 
+#include <memory>
+#include <new>
 #include <string>
 
 namespace {
@@ -28,8 +30,14 @@ constexpr UINT fitPreviewMessage = WM_APP + 1;
 // a huge picture) keeps drawing at the old size.
 constexpr DWORD previewRebuildBoundMs = 2000;
 
-// Owned by the main thread, like the dialog.
-PreviewFreeze previewFreeze;
+// The dialog's own state, in its window data from WM_INITDIALOG to WM_NCDESTROY. The
+// record and folder are what the controls show and OK saves; the render thread gets copies.
+struct DialogState {
+    const PreviewHost* host;
+    SaverSettings record;
+    std::string imagesFolder;
+    PreviewFreeze freeze;
+};
 
 // A hold on the render thread for one handler, given back on every way out.
 class RenderHold {
@@ -52,9 +60,32 @@ void setCheck(HWND dialog, int id, bool checked) {
     sendItem(dialog, id, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED);
 }
 
-// The saver's side, kept in the dialog's window data from WM_INITDIALOG on; null before.
+// Null before WM_INITDIALOG and after WM_NCDESTROY.
+DialogState* stateOf(HWND dialog) {
+    return reinterpret_cast<DialogState*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+// The saver's side; null when the dialog has no state.
 const PreviewHost* hostOf(HWND dialog) {
-    return reinterpret_cast<const PreviewHost*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    const DialogState* state = stateOf(dialog);
+    return state ? state->host : nullptr;
+}
+
+// Hands a copy of the dialog's record (and of the folder, when it changed) to the preview's
+// render thread, which takes it at its next safe point.
+void sendChange(const DialogState& state, std::uint8_t what) {
+    if (!state.host || !state.host->settings || what == 0)
+        return;
+    try {
+        SettingsChange change;
+        change.record = state.record;
+        if (what & SettingsChange::ImagesFolder)
+            change.imagesFolder = state.imagesFolder;
+        change.what = what;
+        state.host->settings->post(change);
+    } catch (const std::bad_alloc&) {
+        // No room for the copy: the preview keeps what it shows; OK still saves the dialog's.
+    }
 }
 
 bool isChecked(HWND dialog, int id) {
@@ -76,19 +107,19 @@ class DialogControls : public ControlReader {
     HWND dialog_;
 };
 
-void initSliders(HWND dialog) {
+void initSliders(HWND dialog, const SaverSettings& record) {
     for (const SliderControl& slider : sliderControls)
         sendItem(dialog, slider.id, TBM_SETRANGE, TRUE, MAKELPARAM(slider.minimum, slider.maximum));
     for (const SliderControl& slider : sliderControls)
-        setSlider(dialog, slider.id, saverSettings.*slider.field);
+        setSlider(dialog, slider.id, record.*slider.field);
 }
 
-void initCheckBoxes(HWND dialog) {
-    setCheck(dialog, IDC_REMEMBER_PICTURE, saverSettings.rememberPicture != 0);
-    setCheck(dialog, IDC_WALLPAPER_GENERATOR, saverSettings.wallpaperGenerator != 0);
+void initCheckBoxes(HWND dialog, const SaverSettings& record) {
+    setCheck(dialog, IDC_REMEMBER_PICTURE, record.rememberPicture != 0);
+    setCheck(dialog, IDC_WALLPAPER_GENERATOR, record.wallpaperGenerator != 0);
     for (int i = 0; i < pictureFormatCount; ++i) {
-        setCheck(dialog, IDC_FORMAT_BMP + i, saverSettings.formats[i].formatEnabled != 0);
-        setCheck(dialog, IDC_CUT_BMP + i, saverSettings.formats[i].formatCutBackground != 0);
+        setCheck(dialog, IDC_FORMAT_BMP + i, record.formats[i].formatEnabled != 0);
+        setCheck(dialog, IDC_CUT_BMP + i, record.formats[i].formatCutBackground != 0);
     }
 }
 
@@ -101,14 +132,25 @@ void createHomePageLink(HWND dialog) {
     hyperLink.create(area, homePageUrl, dialog);
 }
 
-BOOL onInitDialog(HWND dialog, LPARAM host) {
-    SetWindowLongPtrA(dialog, DWLP_USER, host);
+// The record and folder the saver loaded, as the session's mailbox holds them.
+BOOL onInitDialog(HWND dialog, LPARAM hostParameter) {
+    const PreviewHost* host = reinterpret_cast<const PreviewHost*>(hostParameter);
+    std::unique_ptr<DialogState> state(new (std::nothrow) DialogState{host, {}, {}, {}});
+    if (!state || !host || !host->settings) {
+        DestroyWindow(dialog);
+        return FALSE;
+    }
+    const SettingsChange loaded = host->settings->latest();
+    state->record = loaded.record;
+    state->imagesFolder = loaded.imagesFolder;
+    const SaverSettings record = state->record;
+    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state.release()));
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
     SendMessageA(dialog, WM_SETICON, ICON_BIG,
                  reinterpret_cast<LPARAM>(LoadIconA(instance, dialogIconName)));
     InitCommonControls();
-    initSliders(dialog);
-    initCheckBoxes(dialog);
+    initSliders(dialog, record);
+    initCheckBoxes(dialog, record);
     sendItem(dialog, IDC_VIDEO_MODE, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(currentModeEntry));
     createHomePageLink(dialog);
     return TRUE;
@@ -118,9 +160,10 @@ BOOL onInitDialog(HWND dialog, LPARAM host) {
 // the screen (the render thread would draw over whatever lies beyond the edge).
 void onMove(HWND dialog) {
     HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
-    const PreviewHost* host = hostOf(dialog);
-    if (!preview || !host)
+    DialogState* state = stateOf(dialog);
+    if (!preview || !state || !state->host)
         return;
+    const PreviewHost* host = state->host;
     holdRender();
     PreviewRect placed = {};
     if (!host->measure(host->owner, preview, placed)) {
@@ -129,53 +172,61 @@ void onMove(HWND dialog) {
     }
     const bool onScreen =
         previewWhollyOnScreen(placed, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-    for (int i = previewFreeze.releaseAfterMove(onScreen); i > 0; --i)
+    for (int i = state->freeze.releaseAfterMove(onScreen); i > 0; --i)
         releaseRender();
 }
 
-// Single-byte stores without a hold: the render thread reads each field at its next use.
+// Every position the thumb passes goes to the preview; the render thread reads each field
+// at its next use.
 void onHorizontalScroll(HWND dialog, WPARAM wParam, HWND control) {
     const int id = GetDlgCtrlID(control);
     const SliderControl* slider = control ? sliderFor(id) : nullptr;
-    if (!slider || GetDlgItem(dialog, id) != control)
+    DialogState* state = stateOf(dialog);
+    if (!slider || !state || GetDlgItem(dialog, id) != control)
         return;
     const int code = LOWORD(wParam);
     const long asked = (code == sliderThumbTrack || code == sliderThumbPosition)
                            ? 0
                            : static_cast<long>(SendMessageA(control, TBM_GETPOS, 0, 0));
-    saverSettings.*slider->field = sliderValue(code, HIWORD(wParam), asked);
-    // Once per finished change, so the water surface is rebuilt once, not on every step.
-    if (id == IDC_WAVE_SIZE && code == sliderEndTrack && hostOf(dialog) &&
-        hostOf(dialog)->rendering(hostOf(dialog)->owner))
-        waveSurfaceValid = 0;
+    state->record.*slider->field = sliderValue(code, HIWORD(wParam), asked);
+    const bool rendering = state->host && state->host->rendering(state->host->owner);
+    sendChange(*state, sliderChangeFlags(id, code, rendering));
 }
 
+// Any other command id is none of the check boxes and does nothing.
 void onCheckBox(HWND dialog, int id) {
-    RenderHold hold;
-    *checkBoxField(saverSettings, id) = isChecked(dialog, id) ? 1 : 0;
+    DialogState* state = stateOf(dialog);
+    std::uint8_t* field = state ? checkBoxField(state->record, id) : nullptr;
+    if (!field)
+        return;
+    *field = isChecked(dialog, id) ? 1 : 0;
+    sendChange(*state, SettingsChange::Record);
 }
 
 void onOk(HWND dialog) {
-    bool saved;
-    {
-        RenderHold hold;
-        SaverSettings shown = recordFromControls(DialogControls(dialog));
-        saverSettings = shown;
-        saved = saveSettings();
-    }
+    DialogState* state = stateOf(dialog);
+    if (!state)
+        return;
+    state->record = recordFromControls(DialogControls(dialog));
+    sendChange(*state, SettingsChange::Record);
+    const bool saved = saveSettings(state->record, state->imagesFolder);
     // A write that failed keeps the dialog open, so the user may try again or cancel.
     if (saved)
         DestroyWindow(dialog);
 }
 
+// The preview stays still while the user browses.
 void onSetImagesFolder(HWND dialog) {
+    DialogState* state = stateOf(dialog);
+    if (!state)
+        return;
     RenderHold hold;
     char chosen[folderPathCapacity];
     const unsigned length = browseForFolder(dialog, chosen);
     if (length == 0)
         return;
-    replaceImagesFolder(std::string(chosen, length - 1));
-    closeFolderScan();
+    state->imagesFolder.assign(chosen, length - 1);
+    sendChange(*state, SettingsChange::ImagesFolder);
 }
 
 // The process ends with the dialog, and this hold with it.
@@ -187,21 +238,23 @@ void onHomePage(HWND dialog) {
 }
 
 void onRestoreDefaults(HWND dialog) {
-    RenderHold hold;
-    const SaverSettings defaults = defaultSettings();
-    for (const SliderControl& slider : sliderControls) {
-        setSlider(dialog, slider.id, defaults.*slider.field);
-        saverSettings.*slider.field = defaults.*slider.field;
-    }
+    DialogState* state = stateOf(dialog);
+    if (!state)
+        return;
+    state->record = restoredDefaults(state->record);
+    for (const SliderControl& slider : sliderControls)
+        setSlider(dialog, slider.id, state->record.*slider.field);
     // These two and the video mode are left in the record; OK reads them from the controls.
     setCheck(dialog, IDC_REMEMBER_PICTURE, false);
     setCheck(dialog, IDC_WALLPAPER_GENERATOR, false);
     sendItem(dialog, IDC_VIDEO_MODE, CB_SETCURSEL, 0);
+    std::uint8_t what = restoreDefaultsChange;
     std::string installDir;
-    if (!readInstallDir(installDir, installDirRestoreReadSize))
-        return;
-    replaceImagesFolder(defaultImagesFolder(installDir));
-    closeFolderScan();
+    if (readInstallDir(installDir, installDirRestoreReadSize)) {
+        state->imagesFolder = defaultImagesFolder(installDir);
+        what |= SettingsChange::ImagesFolder;
+    }
+    sendChange(*state, what);
 }
 
 void onVideoModeNotification(HWND dialog) {
@@ -230,8 +283,7 @@ void onCommand(HWND dialog, int id) {
         onVideoModeNotification(dialog);
         break;
     default:
-        if (checkBoxField(saverSettings, id))
-            onCheckBox(dialog, id);
+        onCheckBox(dialog, id);
         break;
     }
 }
@@ -267,6 +319,12 @@ INT_PTR onListBoxColour(HDC dc) {
     return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
 }
 
+// The dialog's state goes with its window.
+void onNcDestroy(HWND dialog) {
+    std::unique_ptr<DialogState> state(stateOf(dialog));
+    SetWindowLongPtrA(dialog, DWLP_USER, 0);
+}
+
 INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
@@ -288,6 +346,9 @@ INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     case fitPreviewMessage:
         fitPreview(dialog);
         return TRUE;
+    case WM_NCDESTROY:
+        onNcDestroy(dialog);
+        return FALSE;
     default:
         return FALSE;
     }

@@ -1,6 +1,7 @@
 // The settings dialog "Vellutor - Settings" with the live preview inside it.
 #pragma once
 
+#include "engine/win/settings_mailbox.h"
 #include "settings/dialog_controls.h"
 
 #include <windows.h>
@@ -20,6 +21,8 @@ struct PreviewHost {
     bool (*rebuild)(void* owner, DWORD boundMs);
     // Starts the browser on the home page; false when nothing started.
     bool (*openHomePage)();
+    // Where the dialog's changes go, and the record and folder it starts with.
+    SettingsMailbox* settings;
 };
 
 // Creates the modeless dialog from the template SETUP; null when it cannot be made.

@@ -8,17 +8,7 @@
 #include <cstring>
 #include <vector>
 
-// The process's one settings record and remembered picture: loaded before the session is
-// made, written by the shutdown and by the fault backstop, which gets no parameter.
-SaverSettings saverSettings = {};
-char lastPictureName[lastPictureNameSize] = {};
-std::uint8_t lastPictureSearchDone = 0;
-
 namespace {
-
-// The dialog replaces the folder while the render thread may be starting a scan.
-std::string imagesFolder;
-SRWLOCK imagesFolderLock = SRWLOCK_INIT;
 
 // A hand-made settings file could claim gigabytes; no Windows path is longer than this.
 constexpr DWORD maxFolderBytes = 0x10000;
@@ -87,13 +77,13 @@ ReplaceOutcome replaceFile(const std::string& name, const std::vector<Piece>& pi
     return ReplaceOutcome::Replaced;
 }
 
-void applyDefaults(const std::string& installDir) {
+void applyDefaults(StoredSettings& stored, const std::string& installDir) {
     SaverSettings record = defaultSettings();
     // Keeps whatever the display set-up has not touched yet: 0 at start-up.
-    record.videoMode = saverSettings.videoMode;
-    saverSettings = record;
-    replaceImagesFolder(defaultImagesFolder(installDir));
-    lastPictureSearchDone = 1;
+    record.videoMode = stored.record.videoMode;
+    stored.record = record;
+    stored.imagesFolder = defaultImagesFolder(installDir);
+    stored.lastPictureSearchDone = 1;
 }
 
 // The install folder as the registry names it now, when it is a full path: the saver's files
@@ -109,8 +99,8 @@ std::string installFilePath(const char* name) {
     return readFullInstallDir(dir) ? pathInFolder(dir, name) : std::string();
 }
 
-// Fills lastPictureName from "vellutor.fsl"; false when there is nothing to look for.
-bool loadRememberedPicture(const std::string& installDir) {
+// Fills the remembered name from "vellutor.fsl"; false when there is nothing to look for.
+bool loadRememberedPicture(const std::string& installDir, char* lastPictureName) {
     ScopedHandle file = openExisting(pathInFolder(installDir, rememberedPictureFileName));
     if (!file)
         return false;
@@ -123,7 +113,7 @@ bool loadRememberedPicture(const std::string& installDir) {
     // An empty name matches no file: searching for it would skip the whole first scan.
     if (name.empty())
         return false;
-    std::memset(lastPictureName, 0, sizeof lastPictureName);
+    std::memset(lastPictureName, 0, lastPictureNameSize);
     std::memcpy(lastPictureName, name.data(), name.size());
     return true;
 }
@@ -150,7 +140,7 @@ bool readInstallDir(std::string& dir, std::size_t bufferSize) {
     return true;
 }
 
-bool loadSettings() {
+bool loadSettings(StoredSettings& stored) {
     std::string installDir;
     if (!readFullInstallDir(installDir))
         return false;
@@ -158,7 +148,7 @@ bool loadSettings() {
     ScopedHandle file = openExisting(pathInFolder(installDir, settingsFileName));
     LONGLONG size = file ? fileSize(file.get()) : -1;
     if (size < static_cast<LONGLONG>(settingsRecordSize)) {
-        applyDefaults(installDir);
+        applyDefaults(stored, installDir);
         return true;
     }
 
@@ -180,17 +170,18 @@ bool loadSettings() {
 
     SettingsFileContents contents =
         parseSettingsFile(data.data(), settingsRecordSize + folderDelivered);
-    saverSettings = contents.record;
-    replaceImagesFolder(contents.imagesFolder);
+    stored.record = contents.record;
+    stored.imagesFolder = contents.imagesFolder;
 
-    lastPictureSearchDone = 1;
-    if (saverSettings.rememberPicture == 1 && loadRememberedPicture(installDir))
-        lastPictureSearchDone = 0;
+    stored.lastPictureSearchDone = 1;
+    if (stored.record.rememberPicture == 1 &&
+        loadRememberedPicture(installDir, stored.lastPictureName))
+        stored.lastPictureSearchDone = 0;
     return true;
 }
 
-bool saveSettings() {
-    std::vector<std::uint8_t> bytes = serializeSettings(saverSettings, imagesFolderPath());
+bool saveSettings(const SaverSettings& record, const std::string& imagesFolder) {
+    std::vector<std::uint8_t> bytes = serializeSettings(record, imagesFolder);
     std::vector<Piece> pieces = {
         {bytes.data(), settingsBlockSize},
         {bytes.data() + settingsBlockSize, settingsBlockSize},
@@ -201,7 +192,7 @@ bool saveSettings() {
     return path.empty() || replaceFile(path, pieces) != ReplaceOutcome::WriteFailed;
 }
 
-void writeRememberedPicture() {
+void writeRememberedPicture(const char* lastPictureName) {
     // Always terminated, even if the buffer was filled to its last byte.
     char name[lastPictureNameSize];
     std::size_t length = strnlen(lastPictureName, lastPictureNameSize - 1);
@@ -212,23 +203,9 @@ void writeRememberedPicture() {
         replaceFile(path, {{name, DWORD(length + 1)}});
 }
 
-std::string imagesFolderPath() {
-    AcquireSRWLockShared(&imagesFolderLock);
-    std::string copy = imagesFolder;
-    ReleaseSRWLockShared(&imagesFolderLock);
-    return copy;
-}
-
-std::string imagesFolderFullPath() {
+std::string imagesFolderFullPath(const std::string& folder) {
     std::string installDir;
     if (!readFullInstallDir(installDir))
         installDir.clear();
-    return fullImagesFolder(imagesFolderPath(), installDir);
-}
-
-void replaceImagesFolder(const std::string& folder) {
-    std::string replacement = folder; // allocated before the lock is taken
-    AcquireSRWLockExclusive(&imagesFolderLock);
-    imagesFolder.swap(replacement);
-    ReleaseSRWLockExclusive(&imagesFolderLock);
+    return fullImagesFolder(folder, installDir);
 }

@@ -1,6 +1,6 @@
-// The process-wide settings record, its file in the install directory, and the remembered
-// picture. Everything here runs on the main thread except the images-folder accessors,
-// which the render thread also uses.
+// The settings record, its file in the install directory, and the remembered picture.
+// Everything here runs on the main thread except imagesFolderFullPath, which the render
+// thread also uses.
 #pragma once
 
 #include "settings/settings_record.h"
@@ -9,12 +9,18 @@
 #include <cstdint>
 #include <string>
 
-// The one record; the render thread gets its address.
-extern SaverSettings saverSettings;
-// File name (no folder) of the picture on screen, NUL-terminated.
-extern char lastPictureName[lastPictureNameSize];
-// 0: the first scan must skip forward to lastPictureName; 1: nothing to look for.
-extern std::uint8_t lastPictureSearchDone;
+// What the settings files hold for one run. The session owns it; loaded before any other
+// thread starts.
+struct StoredSettings {
+    SaverSettings record = {};
+    // As the file holds it: may be relative to the install folder.
+    std::string imagesFolder;
+    // File name (no folder) of the picture on screen, NUL-terminated; the render thread
+    // rewrites it with every picture.
+    char lastPictureName[lastPictureNameSize] = {};
+    // 0: the first scan must skip forward to lastPictureName; 1: nothing to look for.
+    std::uint8_t lastPictureSearchDone = 0;
+};
 
 // Buffer sizes for reading "Install_Dir": the start-up read and the dialog's
 // "Restore defaults" read.
@@ -30,21 +36,17 @@ bool readInstallDir(std::string& dir, std::size_t bufferSize = installDirReadSiz
 
 // Fills the record, the images folder and the remembered picture. False means the program
 // must end at once.
-bool loadSettings();
+bool loadSettings(StoredSettings& stored);
 // Writes the record and the images folder to "vellutor.set" in the install folder as the
 // registry names it now, replacing the old file only once the new one is complete. A file
 // that cannot be created or replaced, or an install folder that cannot be told, counts as
 // success (nothing written anywhere); a write that delivers nothing is a failure and leaves
 // the old file untouched.
-bool saveSettings();
-// Writes lastPictureName with its NUL to "vellutor.fsl" in the install folder; silent on
-// failure.
-void writeRememberedPicture();
+bool saveSettings(const SaverSettings& record, const std::string& imagesFolder);
+// Writes `name` (lastPictureNameSize bytes at most) with its NUL to "vellutor.fsl" in the
+// install folder; silent on failure.
+void writeRememberedPicture(const char* name);
 
-// A copy of the images folder as the record holds it (and writes it back), safe against a
-// concurrent replaceImagesFolder.
-std::string imagesFolderPath();
-// The images folder as a full path to list, a folder of the record's own relative to the
-// install folder; "" when there is none.
-std::string imagesFolderFullPath();
-void replaceImagesFolder(const std::string& folder);
+// `folder`, as the settings file holds it, as a full path to list: a folder of the record's
+// own is relative to the install folder. "" when there is none.
+std::string imagesFolderFullPath(const std::string& folder);

@@ -7,7 +7,6 @@
 #include "engine/win/drop_ripple.h"
 #include "engine/win/render_control.h"
 #include "pictures/win/picture_loader.h"
-#include "settings/win/settings_store.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +25,12 @@ struct {
 } TargetOrigin = {};
 
 namespace {
+
+// Where the drops are placed; seeded by main before any drop.
+RandomGenerator dropRandom{1};
+
+// The drop size under test, set by main before any drop.
+std::uint8_t waveSize = 0;
 
 IDirectDrawSurface3* createSurface(DDSURFACEDESC& description) {
     IDirectDrawSurface* first = nullptr;
@@ -120,9 +125,10 @@ DWORD WINAPI dropOnce(void*) {
                                                                TargetOrigin.x,   TargetOrigin.y};
                                      },
                                      nullptr};
-        DropRipple ripple(rippleHeap, target, TargetRect.right, TargetRect.bottom);
-        ripple.prepareRipple(saverSettings.waveSize);
-        ripple.dropStep();
+        SurfaceHeap waterHeap(windowsSurfaceHeap);
+        DropRipple ripple(rippleHeap, waterHeap, target, TargetRect.right, TargetRect.bottom);
+        ripple.prepareRipple(waveSize);
+        ripple.dropStep(dropRandom);
     }
     renderThreadEnded();
     return 0;
@@ -139,7 +145,7 @@ int main(int argc, char** argv) {
     const int height = GetSystemMetrics(SM_CYSCREEN);
     TargetRect = {0, 0, width, height};
     TargetOrigin = {0, 0};
-    saverSettings.waveSize = static_cast<std::uint8_t>(std::atoi(argv[1]));
+    waveSize = static_cast<std::uint8_t>(std::atoi(argv[1]));
     HWND window = CreateWindowExA(0, "STATIC", "probe", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                   GetModuleHandleA(nullptr), nullptr);
     if (!createDisplay(window, width, height)) {
@@ -158,9 +164,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int bytesPerPixel = bits >= 8 ? static_cast<int>(bits / 8) : 1;
-    useWindowsSurfaceHeap();
     rippleHeap = HeapCreate(0, 0, 0);
-    seedRandom(argc > 2 ? static_cast<std::uint32_t>(std::atoi(argv[2])) : 1);
+    dropRandom = RandomGenerator{argc > 2 ? static_cast<std::uint32_t>(std::atoi(argv[2])) : 1u};
 
     // The drop runs as the render thread does; holding it parks it between two frames, where
     // the primary surface can be read.

@@ -109,13 +109,14 @@ DWORD WINAPI playDrops(void* parameter) {
     {
         const RenderTarget target = {directDraw.get(), primary.get(), play.picture, wholeScreen,
                                      nullptr};
-        DropRipple ripple(play.heap, target, screenWidth, screenHeight);
+        SurfaceHeap waterHeap(windowsSurfaceHeap);
+        DropRipple ripple(play.heap, waterHeap, target, screenWidth, screenHeight);
         ripple.allowDirectFrames(play.direct);
         ripple.skipRepeatedFrames(play.direct);
         ripple.prepareRipple(play.waveSize);
-        seedRandom(play.seed);
+        RandomGenerator random{play.seed};
         for (int drop = 0; drop < 2; ++drop)
-            ripple.dropStep();
+            ripple.dropStep(random);
     }
     renderThreadEnded();
     return 0;
@@ -170,7 +171,6 @@ int main() {
         std::puts("error no primary surface");
         return 2;
     }
-    useWindowsSurfaceHeap();
     HANDLE heap = HeapCreate(0, 0, 0);
     for (const Format& format : formats) {
         for (std::uint8_t waveSize : {0, 4}) {

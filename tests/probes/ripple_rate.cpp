@@ -13,7 +13,6 @@
 #include "engine/win/frame_pacer.h"
 #include "engine/win/render_control.h"
 #include "pictures/win/picture_loader.h"
-#include "settings/win/settings_store.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -32,6 +31,12 @@ struct {
 } TargetOrigin = {};
 
 namespace {
+
+// Where the drops are placed; seeded by main before any drop.
+RandomGenerator rippleRandom{1};
+
+// The drop size under test, set by main before any drop.
+std::uint8_t waveSize = 0;
 
 ComPtr<IDirectDrawSurface3> createSurface(DDSURFACEDESC& description) {
     ComPtr<IDirectDrawSurface> first;
@@ -81,13 +86,14 @@ DWORD WINAPI playDrops(void* parameter) {
                                                                TargetOrigin.x,   TargetOrigin.y};
                                      },
                                      nullptr};
-        DropRipple ripple(run.heap, target, TargetRect.right, TargetRect.bottom);
+        SurfaceHeap waterHeap(windowsSurfaceHeap);
+        DropRipple ripple(run.heap, waterHeap, target, TargetRect.right, TargetRect.bottom);
         if (run.paced)
             ripple.pacedBy(&pacer);
-        ripple.prepareRipple(saverSettings.waveSize);
+        ripple.prepareRipple(waveSize);
         const double began = seconds();
         for (int drop = 0; drop < run.drops; ++drop)
-            ripple.dropStep();
+            ripple.dropStep(rippleRandom);
         run.elapsed = seconds() - began;
     }
     renderThreadEnded();
@@ -182,19 +188,18 @@ int main(int argc, char** argv) {
     }
     primarySurface = primary.get();
     pictureSurface = picture.get();
-    useWindowsSurfaceHeap();
     HANDLE heap = HeapCreate(0, 0, 0);
 
     // Drops and yardstick alternate, so that a change in the machine's load hits both.
     for (std::uint8_t size : sizes) {
         if (drops == 0)
             break;
-        saverSettings.waveSize = size;
+        waveSize = size;
         const DropPreset preset = dropPresetFor(size);
         const int side = patchSide(preset);
         const int frames = framesPerDrop(preset);
         std::vector<double> ripples, blits;
-        seedRandom(1);
+        rippleRandom = RandomGenerator{1};
         for (int drop = 0; drop < drops; ++drop) {
             ripples.push_back(playOnRenderThread(heap, frames, false).elapsed);
             blits.push_back(blitFrames(side, frames));
@@ -207,7 +212,7 @@ int main(int argc, char** argv) {
     }
     bool pacerShown = false;
     for (std::uint8_t size : sizes) {
-        saverSettings.waveSize = size;
+        waveSize = size;
         const int frames = framesPerDrop(dropPresetFor(size));
         std::vector<double> durations;
         Run run = {};

@@ -11,11 +11,10 @@
 int main(int argc, char** argv) {
     if (argc != 3)
         return 2;
-    saverSettings = defaultSettings();
+    SaverSettings record = defaultSettings();
     for (unsigned long n = 0;; ++n) {
-        replaceImagesFolder(argv[1 + n % 2]);
-        saverSettings.blurLevel = static_cast<std::uint8_t>(n % 2 ? 7 : 3);
-        if (!saveSettings()) {
+        record.blurLevel = static_cast<std::uint8_t>(n % 2 ? 7 : 3);
+        if (!saveSettings(record, argv[1 + n % 2])) {
             std::printf("failed %lu\n", n);
             return 1;
         }

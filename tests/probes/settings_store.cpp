@@ -18,10 +18,10 @@
 
 namespace {
 
-void printRecord() {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(&saverSettings);
+void printRecord(const SaverSettings& record) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&record);
     std::printf("record=");
-    for (std::size_t i = 0; i < sizeof saverSettings; ++i)
+    for (std::size_t i = 0; i < sizeof record; ++i)
         std::printf("%02x", bytes[i]);
     std::printf("\n");
 }
@@ -48,27 +48,29 @@ bool parseRecord(const char* hex, SaverSettings& record) {
 
 int load() {
     printCurrentDirectory("cwdBefore");
-    bool loaded = loadSettings();
+    StoredSettings stored;
+    bool loaded = loadSettings(stored);
     std::printf("load=%d\n", loaded ? 1 : 0);
-    printRecord();
-    std::printf("folder=%s\n", imagesFolderPath().c_str());
-    std::printf("lastPicture=%s\n", lastPictureName);
-    std::printf("searchDone=%d\n", lastPictureSearchDone);
+    printRecord(stored.record);
+    std::printf("folder=%s\n", stored.imagesFolder.c_str());
+    std::printf("lastPicture=%s\n", stored.lastPictureName);
+    std::printf("searchDone=%d\n", stored.lastPictureSearchDone);
     printCurrentDirectory("cwd");
     return 0;
 }
 
 int save(const char* hex, const char* folder) {
-    if (!parseRecord(hex, saverSettings))
+    SaverSettings record = {};
+    if (!parseRecord(hex, record))
         return 2;
-    replaceImagesFolder(folder);
-    std::printf("save=%d\n", saveSettings() ? 1 : 0);
+    std::printf("save=%d\n", saveSettings(record, folder) ? 1 : 0);
     return 0;
 }
 
 int remember(const char* name) {
+    char lastPictureName[lastPictureNameSize];
     std::snprintf(lastPictureName, sizeof lastPictureName, "%s", name);
-    writeRememberedPicture();
+    writeRememberedPicture(lastPictureName);
     std::printf("remembered=1\n");
     return 0;
 }
@@ -94,8 +96,7 @@ int main(int argc, char** argv) {
     else if (command == "remember" && argc == 3)
         result = remember(argv[2]);
     else if (command == "imagesfolder" && argc == 3) {
-        replaceImagesFolder(argv[2]);
-        std::printf("listed=%s\n", imagesFolderFullPath().c_str());
+        std::printf("listed=%s\n", imagesFolderFullPath(argv[2]).c_str());
         result = 0;
     } else if (command == "installdir" && argc == 3) {
         std::string dir;

@@ -99,6 +99,117 @@ TEST(SettingsDialogControls, ScrollValueFollowsTheThumbWhileDraggedAndAsksOtherw
     EXPECT_EQ(sliderValue(sliderThumbTrack, 0x1FF, 0), 0xFF) << "only the low byte is stored";
 }
 
+TEST(SettingsDialogChanges, OnlyTheWaveSizesEndOfTrackRebuildsTheWaterWhileRendering) {
+    const std::uint8_t rebuild = SettingsChange::Record | SettingsChange::WaveSurface;
+    EXPECT_EQ(sliderChangeFlags(IDC_WAVE_SIZE, sliderEndTrack, true), rebuild);
+    EXPECT_EQ(sliderChangeFlags(IDC_WAVE_SIZE, sliderEndTrack, false), SettingsChange::Record)
+        << "no render thread to rebuild";
+    for (int code : {sliderThumbTrack, sliderThumbPosition, 0, 1, 2, 3, 6, 7})
+        EXPECT_EQ(sliderChangeFlags(IDC_WAVE_SIZE, code, true), SettingsChange::Record)
+            << "code " << code << " moves the thumb; the water waits for its release";
+    for (int id : {IDC_BLUR, IDC_USAGE_PERIOD, IDC_PSYCHEDELIA})
+        EXPECT_EQ(sliderChangeFlags(id, sliderEndTrack, true), SettingsChange::Record) << id;
+    EXPECT_EQ(sliderChangeFlags(IDC_FORMAT_BMP, sliderEndTrack, true), 0) << "not a slider";
+}
+
+TEST(SettingsDialogChanges, RestoreDefaultsResetsTheSlidersAndKeepsThePreviewsWaterSize) {
+    SaverSettings shown{};
+    shown.blurLevel = 9;
+    shown.dropPeriod = 40;
+    shown.waveSize = 6;
+    shown.psychedeliaLevel = 5;
+    shown.rememberPicture = 1;
+    shown.wallpaperGenerator = 1;
+    shown.videoMode = 3;
+    shown.formats[FormatEmf] = {1, 1};
+    shown.formats[FormatBmp] = {0, 1};
+    const SaverSettings defaults = defaultSettings();
+    const SaverSettings restored = restoredDefaults(shown);
+    EXPECT_EQ(restored.blurLevel, defaults.blurLevel);
+    EXPECT_EQ(restored.dropPeriod, defaults.dropPeriod);
+    EXPECT_EQ(restored.waveSize, defaults.waveSize) << "the record holds the default at once";
+    EXPECT_EQ(restored.psychedeliaLevel, defaults.psychedeliaLevel);
+    // Left for OK to read from the controls; the formats are outside the "Mode" group.
+    EXPECT_EQ(restored.rememberPicture, 1);
+    EXPECT_EQ(restored.wallpaperGenerator, 1);
+    EXPECT_EQ(restored.videoMode, 3);
+    EXPECT_EQ(restored.formats[FormatEmf].formatEnabled, 1);
+    EXPECT_EQ(restored.formats[FormatBmp].formatCutBackground, 1);
+    EXPECT_EQ(restoreDefaultsChange & SettingsChange::WaveSurface, 0)
+        << "the preview keeps its water size until the slider is next let go";
+}
+
+TEST(SettingsDialogChanges, LaterChangesMergeIntoTheOneWaiting) {
+    SettingsChange pending;
+    SettingsChange folder;
+    folder.imagesFolder = "D:\\pictures";
+    folder.what = SettingsChange::ImagesFolder;
+    mergeSettingsChange(pending, folder);
+
+    SettingsChange wave;
+    wave.record.waveSize = 5;
+    wave.what = SettingsChange::Record | SettingsChange::WaveSurface;
+    mergeSettingsChange(pending, wave);
+
+    SettingsChange blur;
+    blur.record.waveSize = 5;
+    blur.record.blurLevel = 4;
+    blur.imagesFolder = "ignored: this change carries no folder";
+    blur.what = SettingsChange::Record;
+    mergeSettingsChange(pending, blur);
+
+    EXPECT_EQ(pending.what,
+              SettingsChange::Record | SettingsChange::ImagesFolder | SettingsChange::WaveSurface)
+        << "no part of an earlier change is lost";
+    EXPECT_EQ(pending.imagesFolder, "D:\\pictures");
+    EXPECT_EQ(pending.record.blurLevel, 4) << "the latest record wins";
+    EXPECT_EQ(pending.record.waveSize, 5);
+}
+
+TEST(SettingsDialogChanges, EachChangeIsTakenOnceWithTheLatestRecordAndEveryFlag) {
+    SettingsChanges changes;
+    SaverSettings loaded{};
+    loaded.blurLevel = 1;
+    changes.seed(loaded, "images");
+    SettingsChange taken;
+    EXPECT_FALSE(changes.take(taken)) << "nothing changed since the load";
+
+    SettingsChange folder;
+    folder.imagesFolder = "D:\\other";
+    folder.what = SettingsChange::ImagesFolder;
+    changes.post(folder);
+    SettingsChange blur;
+    blur.record = loaded;
+    blur.record.blurLevel = 5;
+    blur.what = SettingsChange::Record;
+    changes.post(blur);
+
+    ASSERT_TRUE(changes.take(taken));
+    EXPECT_EQ(taken.what, SettingsChange::Record | SettingsChange::ImagesFolder);
+    EXPECT_EQ(taken.record.blurLevel, 5);
+    EXPECT_EQ(taken.imagesFolder, "D:\\other");
+    EXPECT_FALSE(changes.take(taken)) << "a change is taken once";
+}
+
+TEST(SettingsDialogChanges, AShowStartedAnewBeginsWithEveryChangeMadeSoFar) {
+    // A preview of a new size starts a new render thread after the old one took changes.
+    SettingsChanges changes;
+    changes.seed(SaverSettings{}, "images");
+    SettingsChange wave;
+    wave.record.waveSize = 4;
+    wave.record.psychedeliaLevel = 2;
+    wave.what = SettingsChange::Record | SettingsChange::WaveSurface;
+    changes.post(wave);
+    SettingsChange taken;
+    ASSERT_TRUE(changes.take(taken));
+
+    const SettingsChange start = changes.latest();
+    EXPECT_EQ(start.record.waveSize, 4);
+    EXPECT_EQ(start.record.psychedeliaLevel, 2);
+    EXPECT_EQ(start.imagesFolder, "images") << "a folder never changed stays the loaded one";
+    EXPECT_EQ(start.what, 0) << "the new show builds its water for the latest size anyway";
+}
+
 TEST(SettingsDialogPreview, WhollyOnScreenNeedsEveryEdgeInsideAndStrictlyBeforeTheFarEdges) {
     const int w = 1024, h = 768;
     EXPECT_TRUE(previewWhollyOnScreen({0, 0, 400, 230}, w, h));

@@ -2,6 +2,8 @@
 
 #include "engine/random.h"
 
+#include "test_random.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -97,7 +99,7 @@ TEST(DropGeometry, CentreDrawsXThenYFromTheSharedGenerator) {
     RandomGenerator expected{31};
     for (int n = 0; n < 1000; ++n) {
         int cx = 0, cy = 0;
-        ASSERT_TRUE(chooseDropCentre(1024, 768, cx, cy));
+        ASSERT_TRUE(chooseDropCentre(1024, 768, cx, cy, testRandom));
         ASSERT_EQ(cx, int(expected.upTo(1024 - 100)) + 50);
         ASSERT_EQ(cy, int(expected.upTo(768 - 100)) + 50);
         ASSERT_GE(cx, 50);
@@ -111,7 +113,7 @@ TEST(DropGeometry, SmallestPresetIsNeverClippedOnAScreen) {
     seedRandom(7);
     for (int n = 0; n < 2000; ++n) {
         DropPlacement p;
-        ASSERT_TRUE(planDrop(1024, 768, 50, p));
+        ASSERT_TRUE(planDrop(1024, 768, 50, p, testRandom));
         ASSERT_EQ(p.dropRect.right - p.dropRect.left, 98);
         ASSERT_EQ(p.dropRect.bottom - p.dropRect.top, 98);
         ASSERT_EQ(p.dx, 50);
@@ -123,17 +125,17 @@ TEST(DropGeometry, NarrowOrLowTargetsCentreTheDropWithoutDrawing) {
     seedRandom(11);
     RandomGenerator expected{11};
     int cx = -1, cy = -1;
-    ASSERT_TRUE(chooseDropCentre(60, 500, cx, cy));
+    ASSERT_TRUE(chooseDropCentre(60, 500, cx, cy, testRandom));
     EXPECT_EQ(cx, 30);
     EXPECT_EQ(cy, int(expected.upTo(400)) + 50);
     EXPECT_EQ(loadRandom().state, expected.state) << "one draw, for y only";
 
-    ASSERT_TRUE(chooseDropCentre(99, 1, cx, cy));
+    ASSERT_TRUE(chooseDropCentre(99, 1, cx, cy, testRandom));
     EXPECT_EQ(cx, 49);
     EXPECT_EQ(cy, 0);
     EXPECT_EQ(loadRandom().state, expected.state);
 
-    ASSERT_TRUE(chooseDropCentre(100, 100, cx, cy)); // just enough room: drawn as usual
+    ASSERT_TRUE(chooseDropCentre(100, 100, cx, cy, testRandom)); // just enough room: drawn as usual
     EXPECT_EQ(cx, int(expected.upTo(0)) + 50);
     EXPECT_EQ(cy, int(expected.upTo(0)) + 50);
 }
@@ -142,9 +144,9 @@ TEST(DropGeometry, EmptyTargetHasNoDrop) {
     seedRandom(2);
     DropPlacement p;
     int cx = 0, cy = 0;
-    EXPECT_FALSE(planDrop(0, 768, 50, p));
-    EXPECT_FALSE(planDrop(1024, -3, 50, p));
-    EXPECT_FALSE(chooseDropCentre(-1, 0, cx, cy));
+    EXPECT_FALSE(planDrop(0, 768, 50, p, testRandom));
+    EXPECT_FALSE(planDrop(1024, -3, 50, p, testRandom));
+    EXPECT_FALSE(chooseDropCentre(-1, 0, cx, cy, testRandom));
     EXPECT_EQ(loadRandom().state, 2u);
 }
 
@@ -158,7 +160,7 @@ TEST(DropGeometry, PutBackRectStaysInsideTargetAndPatch) {
         for (const auto& t : targets)
             for (int n = 0; n < 300; ++n) {
                 DropPlacement p;
-                ASSERT_TRUE(planDrop(t[0], t[1], e, p));
+                ASSERT_TRUE(planDrop(t[0], t[1], e, p, testRandom));
                 const DropRect& r = p.dropRect;
                 std::string where = "waveSize " + std::to_string(size) + " on " +
                                     std::to_string(t[0]) + " x " + std::to_string(t[1]);

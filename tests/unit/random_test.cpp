@@ -1,5 +1,7 @@
 #include "engine/random.h"
 
+#include "test_random.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -59,11 +61,10 @@ TEST(Random, UpToZeroAndOneSplitTheRangeAsDocumented) {
     }
 }
 
-TEST(Random, InlineGeneratorAndFreeFunctionsShareOneState) {
-    seedRandom(99);
-    RandomGenerator local = loadRandom();
-    uint32_t expected = local.next();
-    EXPECT_EQ(nextRandom(), expected);
-    storeRandom(local);
-    EXPECT_EQ(loadRandom().state, local.state);
+TEST(Random, ACopyGoesOnWhereTheOriginalStood) {
+    RandomGenerator original{99};
+    original.next();
+    RandomGenerator copy = original;
+    EXPECT_EQ(copy.next(), original.next());
+    EXPECT_EQ(copy.state, original.state);
 }

@@ -2,6 +2,8 @@
 
 #include "engine/random.h"
 
+#include "test_random.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -125,7 +127,7 @@ void referenceStep(Buffer& screen, const Buffer& picture, const Case& c,
 }
 
 RevealOptions optionsWith(std::uint8_t scatter, bool cut, std::uint8_t level) {
-    return {cut, scatter, channelMapFor(level), level, nullptr};
+    return {cut, scatter, channelMapFor(level), level, nullptr, &testRandom};
 }
 
 // Runs `steps` reveal steps of the product and of the reference from the same seed and

@@ -3,6 +3,8 @@
 #include "engine/random.h"
 #include "engine/surface_heap.h"
 
+#include "test_random.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -53,15 +55,15 @@ class WaterSurfaceTest : public ::testing::Test {
   protected:
     void SetUp() override {
         fake = FakeHeap{};
-        ASSERT_TRUE(useSurfaceHeap({fakeCreate, fakeAllocate, fakeFree, fakeDestroy}));
+        ASSERT_TRUE(heap.use({fakeCreate, fakeAllocate, fakeFree, fakeDestroy}));
         seedRandom(1);
     }
     void TearDown() override {
-        EXPECT_EQ(surfaceCount, 0);
-        EXPECT_EQ(surfaceHeap, nullptr);
+        EXPECT_EQ(heap.surfaces(), 0);
+        EXPECT_EQ(heap.heap(), nullptr);
         EXPECT_TRUE(fake.live.empty());
-        useSurfaceHeap(standardSurfaceHeap);
     }
+    SurfaceHeap heap;
 };
 
 std::vector<AdvanceKernel> availableKernels() {
@@ -100,7 +102,7 @@ std::vector<uint32_t> randomPixels(std::size_t n, unsigned seed) {
 
 TEST_F(WaterSurfaceTest, FlatSurfaceCopiesInteriorPixelsWithTopByteCleared) {
     for (AdvanceKernel k : availableKernels()) {
-        WaterSurface s;
+        WaterSurface s(heap);
         ASSERT_TRUE(s.init(21, 7));
         std::vector<uint32_t> source = randomPixels(21 * 7, 5);
         std::vector<uint32_t> dest(21 * 7, 0xDEADBEEF);
@@ -120,9 +122,9 @@ TEST_F(WaterSurfaceTest, FlatSurfaceCopiesInteriorPixelsWithTopByteCleared) {
 TEST_F(WaterSurfaceTest, DiscOfRadiusCoversCellsStrictlyInsideCircle) {
     const int expectedCells[] = {0, 1, 9, 25, 45};
     for (int radius = 1; radius <= 4; ++radius) {
-        WaterSurface s;
+        WaterSurface s(heap);
         ASSERT_TRUE(s.init(20, 20));
-        s.addDrop(10, 10, radius, 7, 0);
+        s.addDrop(10, 10, radius, 7, 0, testRandom);
         EXPECT_EQ(changedCells(s, 0), expectedCells[radius]) << "radius " << radius;
         EXPECT_EQ(changedCells(s, 1), 0);
         if (radius > 3)
@@ -135,10 +137,10 @@ TEST_F(WaterSurfaceTest, DiscOfRadiusCoversCellsStrictlyInsideCircle) {
 }
 
 TEST_F(WaterSurfaceTest, DropAddsToTheChosenBufferAndAccumulates) {
-    WaterSurface s;
+    WaterSurface s(heap);
     ASSERT_TRUE(s.init(10, 10));
-    s.addDrop(5, 5, 1, 30, 1);
-    s.addDrop(5, 5, 1, 12, 7); // any non-zero buffer index means heights[1]
+    s.addDrop(5, 5, 1, 30, 1, testRandom);
+    s.addDrop(5, 5, 1, 12, 7, testRandom); // any non-zero buffer index means heights[1]
     EXPECT_EQ(changedCells(s, 0), 0);
     EXPECT_EQ(cell(s, 1, 5, 5), 42);
     s.clear();
@@ -146,34 +148,34 @@ TEST_F(WaterSurfaceTest, DropAddsToTheChosenBufferAndAccumulates) {
 }
 
 TEST_F(WaterSurfaceTest, DropsAtTheEdgeAreClippedToInteriorCells) {
-    WaterSurface s;
+    WaterSurface s(heap);
     ASSERT_TRUE(s.init(30, 30));
-    s.addDrop(0, 15, 3, 5, 0);
+    s.addDrop(0, 15, 3, 5, 0, testRandom);
     for (int row = 0; row < 30; ++row)
         EXPECT_EQ(cell(s, 0, 0, row), 0) << "column 0 is border, row " << row;
     // Of the 5 x 5 disc only the columns 1 and 2 remain.
     EXPECT_EQ(changedCells(s, 0), 10);
 
     s.clear();
-    s.addDrop(29 + 6, 15, 3, 5, 0);
-    s.addDrop(15, 29 + 6, 3, 5, 0);
+    s.addDrop(29 + 6, 15, 3, 5, 0, testRandom);
+    s.addDrop(15, 29 + 6, 3, 5, 0, testRandom);
     EXPECT_EQ(changedCells(s, 0), 0);
 }
 
 TEST_F(WaterSurfaceTest, HugeRadiusOrFarCentreFinishesAndTouchesOnlyInteriorCells) {
-    WaterSurface s;
+    WaterSurface s(heap);
     ASSERT_TRUE(s.init(12, 9));
-    s.addDrop(2000000000, 2000000000, 2000000000, 1, 0);
+    s.addDrop(2000000000, 2000000000, 2000000000, 1, 0, testRandom);
     EXPECT_EQ(changedCells(s, 0), 0);
-    s.addDrop(5, 4, 2147483647, 1, 0);
+    s.addDrop(5, 4, 2147483647, 1, 0, testRandom);
     EXPECT_EQ(changedCells(s, 0), 10 * 7) << "every interior cell, no border cell";
 }
 
 TEST_F(WaterSurfaceTest, FirstFrameShowsTheDropThenHeightsDamp) {
     for (AdvanceKernel k : availableKernels()) {
-        WaterSurface s;
+        WaterSurface s(heap);
         ASSERT_TRUE(s.init(40, 40));
-        s.addDrop(20, 20, 3, 200, s.current);
+        s.addDrop(20, 20, 3, 200, s.current, testRandom);
         std::vector<uint32_t> source(40 * 40, 0x00808080);
         std::vector<uint32_t> dest(40 * 40, 0);
         s.advanceWith(k, source.data(), dest.data());
@@ -197,7 +199,7 @@ TEST_F(WaterSurfaceTest, PropagationDampsByAThirtySecondRoundedDown) {
     const int cases[][2] = {{31, 31}, {32, 31}, {64, 62}, {-1, 0}, {-32, -31}, {0, 0}};
     for (AdvanceKernel k : availableKernels())
         for (const auto& c : cases) {
-            WaterSurface s;
+            WaterSurface s(heap);
             ASSERT_TRUE(s.init(20, 6));
             s.heights[0][2 * 20 + 5] = -c[0];
             std::vector<uint32_t> source(20 * 6), dest(20 * 6);
@@ -208,7 +210,7 @@ TEST_F(WaterSurfaceTest, PropagationDampsByAThirtySecondRoundedDown) {
 
 TEST_F(WaterSurfaceTest, PropagationSumsTheEightNeighboursOfTheNewerGeneration) {
     for (AdvanceKernel k : availableKernels()) {
-        WaterSurface s;
+        WaterSurface s(heap);
         ASSERT_TRUE(s.init(20, 6));
         s.current = 1; // heights[0] is the newer generation, heights[1] receives the next
         const int offsets[] = {-21, -20, -19, -1, 1, 19, 20, 21};
@@ -226,8 +228,9 @@ TEST_F(WaterSurfaceTest, PropagationSumsTheEightNeighboursOfTheNewerGeneration) 
 
 // Aims cell `at` of a fresh surface at source index `target` and reports whether the
 // destination pixel was written.
-static bool writesPixelWhenAimedAt(AdvanceKernel k, int width, int height, int at, int target) {
-    WaterSurface s;
+static bool writesPixelWhenAimedAt(SurfaceHeap& heap, AdvanceKernel k, int width, int height,
+                                   int at, int target) {
+    WaterSurface s(heap);
     if (!s.init(width, height))
         return false;
     int offset = target - at;
@@ -246,20 +249,22 @@ TEST_F(WaterSurfaceTest, SlopesPointingAtOrBeyondTheEndsLeaveThePixel) {
     const int w = 18, h = 10, cells = w * h;
     for (AdvanceKernel k : availableKernels()) {
         for (int at : {w + 1, w + 3, (h - 2) * w + 5, (h - 2) * w + w - 2}) {
-            EXPECT_FALSE(writesPixelWhenAimedAt(k, w, h, at, 0)) << kernelName(k) << " cell " << at;
-            EXPECT_TRUE(writesPixelWhenAimedAt(k, w, h, at, 1)) << kernelName(k) << " cell " << at;
-            EXPECT_TRUE(writesPixelWhenAimedAt(k, w, h, at, cells - 1))
+            EXPECT_FALSE(writesPixelWhenAimedAt(heap, k, w, h, at, 0))
                 << kernelName(k) << " cell " << at;
-            EXPECT_FALSE(writesPixelWhenAimedAt(k, w, h, at, cells))
+            EXPECT_TRUE(writesPixelWhenAimedAt(heap, k, w, h, at, 1))
                 << kernelName(k) << " cell " << at;
-            EXPECT_FALSE(writesPixelWhenAimedAt(k, w, h, at, -w))
+            EXPECT_TRUE(writesPixelWhenAimedAt(heap, k, w, h, at, cells - 1))
+                << kernelName(k) << " cell " << at;
+            EXPECT_FALSE(writesPixelWhenAimedAt(heap, k, w, h, at, cells))
+                << kernelName(k) << " cell " << at;
+            EXPECT_FALSE(writesPixelWhenAimedAt(heap, k, w, h, at, -w))
                 << kernelName(k) << " cell " << at;
         }
     }
 }
 
 TEST_F(WaterSurfaceTest, RandomDropPositionsFollowTheSharedGeneratorXFirst) {
-    WaterSurface s;
+    WaterSurface s(heap);
     ASSERT_TRUE(s.init(40, 25));
     const int radius = 4;
     for (uint32_t seed = 1; seed < 200; ++seed) {
@@ -268,7 +273,7 @@ TEST_F(WaterSurfaceTest, RandomDropPositionsFollowTheSharedGeneratorXFirst) {
         int x = int(expected.next() % (40 - 2 * radius - 1)) + radius + 1;
         int y = int(expected.next() % (25 - 2 * radius - 1)) + radius + 1;
         s.clear();
-        s.addDrop(-1, -1, radius, 1, 0);
+        s.addDrop(-1, -1, radius, 1, 0, testRandom);
         ASSERT_EQ(cell(s, 0, x, y), 1) << "seed " << seed;
         ASSERT_EQ(changedCells(s, 0), 45) << "the whole disc lies inside, seed " << seed;
         ASSERT_GE(x, radius + 1);
@@ -280,17 +285,17 @@ TEST_F(WaterSurfaceTest, RandomDropPositionsFollowTheSharedGeneratorXFirst) {
     RandomGenerator expected{9};
     int y = int(expected.next() % (25 - 2 * radius - 1)) + radius + 1;
     s.clear();
-    s.addDrop(7, -5, radius, 1, 0);
+    s.addDrop(7, -5, radius, 1, 0, testRandom);
     EXPECT_EQ(cell(s, 0, 7, y), 1);
     EXPECT_EQ(loadRandom().state, expected.state);
 }
 
 TEST_F(WaterSurfaceTest, RandomDropOnASurfaceTooSmallForTheDiscDoesNothing) {
-    WaterSurface s;
+    WaterSurface s(heap);
     ASSERT_TRUE(s.init(9, 40));
     seedRandom(5);
-    s.addDrop(-1, 20, 4, 1, 0); // needs a width above 9
-    s.addDrop(3, -1, 4, 1, 0);  // room in height: y is drawn
+    s.addDrop(-1, 20, 4, 1, 0, testRandom); // needs a width above 9
+    s.addDrop(3, -1, 4, 1, 0, testRandom);  // room in height: y is drawn
     EXPECT_EQ(changedCells(s, 0), 45 - 5) << "one disc, clipped at column 0";
     RandomGenerator expected{5};
     expected.next();
@@ -299,65 +304,65 @@ TEST_F(WaterSurfaceTest, RandomDropOnASurfaceTooSmallForTheDiscDoesNothing) {
 
 TEST_F(WaterSurfaceTest, HeapLivesFromTheFirstInitToTheLastRelease) {
     {
-        WaterSurface a;
-        WaterSurface b;
+        WaterSurface a(heap);
+        WaterSurface b(heap);
         ASSERT_TRUE(a.init(10, 10));
         ASSERT_TRUE(b.init(12, 8));
         EXPECT_EQ(fake.created, 1);
-        EXPECT_EQ(surfaceCount, 2);
+        EXPECT_EQ(heap.surfaces(), 2);
         a.release();
         EXPECT_EQ(fake.destroyed, 0);
-        EXPECT_NE(surfaceHeap, nullptr);
+        EXPECT_NE(heap.heap(), nullptr);
         a.release(); // a second release of the same surface must not count
-        EXPECT_EQ(surfaceCount, 1);
+        EXPECT_EQ(heap.surfaces(), 1);
         EXPECT_EQ(fake.destroyed, 0);
         EXPECT_EQ(b.width, 12);
         b.release();
         EXPECT_EQ(fake.destroyed, 1);
-        EXPECT_EQ(surfaceHeap, nullptr);
+        EXPECT_EQ(heap.heap(), nullptr);
         EXPECT_EQ(b.width, 12) << "size survives release";
 
         ASSERT_TRUE(a.init(6, 6)); // a released surface can be used again, on a new heap
         EXPECT_EQ(fake.created, 2);
         ASSERT_TRUE(a.init(8, 8)); // sizing again is not another surface
-        EXPECT_EQ(surfaceCount, 1);
+        EXPECT_EQ(heap.surfaces(), 1);
     } // destructors release
     EXPECT_EQ(fake.destroyed, 2);
 }
 
 TEST_F(WaterSurfaceTest, FailedHeapCreationLeavesTheSurfaceAsItWas) {
     fake.failCreate = true;
-    WaterSurface s;
+    WaterSurface s(heap);
     EXPECT_FALSE(s.init(10, 10));
     EXPECT_FALSE(s.ready());
     EXPECT_EQ(s.width, 0);
-    EXPECT_EQ(surfaceCount, 0);
-    EXPECT_EQ(surfaceHeap, nullptr);
+    EXPECT_EQ(heap.surfaces(), 0);
+    EXPECT_EQ(heap.heap(), nullptr);
 }
 
 TEST_F(WaterSurfaceTest, FailedAllocationLeavesNoHalfMadeSurface) {
     for (int failing : {0, 1}) {
         fake = FakeHeap{};
         fake.failAllocation = failing;
-        WaterSurface s;
+        WaterSurface s(heap);
         EXPECT_FALSE(s.init(10, 10)) << "allocation " << failing;
         EXPECT_FALSE(s.ready());
         EXPECT_TRUE(fake.live.empty()) << "the first buffer went back";
-        EXPECT_EQ(surfaceCount, 0);
+        EXPECT_EQ(heap.surfaces(), 0);
         EXPECT_EQ(fake.destroyed, 1) << "the heap made for it went too";
-        EXPECT_EQ(surfaceHeap, nullptr);
+        EXPECT_EQ(heap.heap(), nullptr);
     }
 }
 
 TEST_F(WaterSurfaceTest, FailedResizeDropsTheOldBuffersButNotAnotherSurfacesHeap) {
-    WaterSurface other;
-    WaterSurface s;
+    WaterSurface other(heap);
+    WaterSurface s(heap);
     ASSERT_TRUE(other.init(10, 10));
     ASSERT_TRUE(s.init(10, 10));
     fake.failAllocation = fake.allocations + 1;
     EXPECT_FALSE(s.init(20, 20));
     EXPECT_FALSE(s.ready());
-    EXPECT_EQ(surfaceCount, 1);
+    EXPECT_EQ(heap.surfaces(), 1);
     EXPECT_EQ(fake.destroyed, 0);
     EXPECT_TRUE(other.ready());
     other.release();
@@ -365,7 +370,7 @@ TEST_F(WaterSurfaceTest, FailedResizeDropsTheOldBuffersButNotAnotherSurfacesHeap
 }
 
 TEST_F(WaterSurfaceTest, UnusableSizesAreRefusedAndChangeNothing) {
-    WaterSurface s;
+    WaterSurface s(heap);
     for (auto size : {std::pair<int, int>{0, 10}, {10, 0}, {-4, 10}, {10, -1}, {65536, 65536}})
         EXPECT_FALSE(s.init(size.first, size.second)) << size.first << " x " << size.second;
     EXPECT_EQ(fake.created, 0);
@@ -378,15 +383,15 @@ TEST_F(WaterSurfaceTest, UnusableSizesAreRefusedAndChangeNothing) {
 }
 
 TEST_F(WaterSurfaceTest, SurfaceWithoutBuffersChangesNothing) {
-    WaterSurface never;
-    WaterSurface released;
+    WaterSurface never(heap);
+    WaterSurface released(heap);
     ASSERT_TRUE(released.init(10, 10));
     released.release();
     std::vector<uint32_t> source(100, 0x123456), dest(100, 7);
     for (WaterSurface* s : {&never, &released}) {
         seedRandom(3);
         s->clear();
-        s->addDrop(-1, -1, 2, 100, 0);
+        s->addDrop(-1, -1, 2, 100, 0, testRandom);
         s->advance(source.data(), dest.data());
         EXPECT_EQ(loadRandom().state, 3u) << "no random draw";
         EXPECT_EQ(s->current, 0) << "no frame";
@@ -404,7 +409,7 @@ TEST_F(WaterSurfaceTest, FastKernelsMatchTheReferenceFrameByFrame) {
         for (const auto& size : sizes) {
             const int w = size[0], h = size[1], n = w * h;
             for (int extreme = 0; extreme < 2; ++extreme) {
-                WaterSurface ref, fast;
+                WaterSurface ref(heap), fast(heap);
                 ASSERT_TRUE(ref.init(w, h));
                 ASSERT_TRUE(fast.init(w, h));
                 // Moderate heights as ripples make them, or any 32-bit value to press on
@@ -442,11 +447,11 @@ TEST_F(WaterSurfaceTest, FastKernelsMatchTheReferenceOverAWholeRipple) {
             continue;
         // The largest patch and drop, over every frame of one drop.
         const int side = 400, n = side * side;
-        WaterSurface ref, fast;
+        WaterSurface ref(heap), fast(heap);
         ASSERT_TRUE(ref.init(side, side));
         ASSERT_TRUE(fast.init(side, side));
-        ref.addDrop(260, 130, 80, 500, 0);
-        fast.addDrop(260, 130, 80, 500, 0);
+        ref.addDrop(260, 130, 80, 500, 0, testRandom);
+        fast.addDrop(260, 130, 80, 500, 0, testRandom);
         std::vector<uint32_t> source = randomPixels(n, 3);
         std::vector<uint32_t> refDest(n), fastDest(n);
         for (int frame = 0; frame < 560; ++frame) {
@@ -471,7 +476,7 @@ TEST_F(WaterSurfaceTest, FastKernelsMatchTheReferenceOnGentleSlopes) {
         for (int w : widths)
             for (int spread : {9, 17, 40}) {
                 const int h = 12, n = w * h;
-                WaterSurface ref, fast;
+                WaterSurface ref(heap), fast(heap);
                 ASSERT_TRUE(ref.init(w, h));
                 ASSERT_TRUE(fast.init(w, h));
                 std::vector<uint32_t> noise = randomPixels(2 * n, unsigned(w * 7 + spread));
@@ -495,4 +500,20 @@ TEST_F(WaterSurfaceTest, FastKernelsMatchTheReferenceOnGentleSlopes) {
                 }
             }
     }
+}
+
+TEST_F(WaterSurfaceTest, SurfacesOfAnotherOwnersHeapLeaveThisOneAlone) {
+    SurfaceHeap other; // the C++ allocator
+    WaterSurface mine(heap);
+    WaterSurface theirs(other);
+    ASSERT_TRUE(mine.init(8, 8));
+    ASSERT_TRUE(theirs.init(8, 8));
+    EXPECT_EQ(heap.surfaces(), 1);
+    EXPECT_EQ(other.surfaces(), 1);
+    EXPECT_EQ(fake.allocations, 2) << "only this heap's surface took this heap's blocks";
+    EXPECT_FALSE(heap.use(standardSurfaceHeap)) << "blocks must go back where they came from";
+    mine.release();
+    EXPECT_EQ(heap.heap(), nullptr);
+    EXPECT_NE(other.heap(), nullptr) << "the other owner's surface still holds buffers";
+    EXPECT_TRUE(theirs.ready());
 }
