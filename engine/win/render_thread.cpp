@@ -62,14 +62,18 @@ class ImagesFolderListing : public FolderListing {
     WIN32_FIND_DATAA entry_ = {};
 };
 
-// The walk's advance with its file-system call detached: on a slow share or a huge folder
-// the next entry can take seconds. A stop asked for meanwhile ends the walk as if the folder
-// had ended. Opening stays attached.
+// The walk's file-system calls detached: on a slow share or a huge folder opening the scan
+// or the next entry can take seconds. They use only the listing, which the thread owns. A
+// stop asked for meanwhile ends the walk as if the folder had ended.
 class DetachedListing : public FolderListing {
   public:
     explicit DetachedListing(FolderListing& inner) : inner_(inner) {}
     bool isOpen() const override { return inner_.isOpen(); }
-    bool open() override { return inner_.open(); }
+    bool open() override {
+        renderDetach();
+        const bool opened = inner_.open();
+        return renderAttach() && opened;
+    }
     bool advance() override {
         renderDetach();
         const bool advanced = inner_.advance();
