@@ -5,6 +5,7 @@
 // Usage: probe_attached_stretch PATH [repeats]
 // Output: "detached_ms", "longest_attached_ms" and "attached_ms" (medians), "result R".
 #include "pictures/win/picture_loader.h"
+#include "tests/probes/probe_display.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -60,26 +61,14 @@ int main(int argc, char** argv) {
     }
     const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     ScopedComApartment com;
-    ScopedWindow window(CreateWindowA("STATIC", "stretch probe", WS_POPUP, 0, 0, 1, 1, nullptr,
-                                      nullptr, GetModuleHandleA(nullptr), nullptr));
-    ComPtr<IDirectDraw> first;
-    ComPtr<IDirectDraw2> directDraw;
-    if (FAILED(DirectDrawCreate(nullptr, first.out(), nullptr)) ||
-        FAILED(first->QueryInterface(IID_IDirectDraw2, directDraw.outVoid())) ||
-        FAILED(directDraw->SetCooperativeLevel(window.get(), DDSCL_NORMAL))) {
+    ProbeDisplay display("stretch probe");
+    if (!display) {
         std::puts("error no display");
         return 2;
     }
-    DDSURFACEDESC desc{};
-    desc.dwSize = sizeof(desc);
-    desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
-    desc.dwWidth = static_cast<DWORD>(GetSystemMetrics(SM_CXSCREEN));
-    desc.dwHeight = static_cast<DWORD>(GetSystemMetrics(SM_CYSCREEN));
-    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-    ComPtr<IDirectDrawSurface> plain;
-    ComPtr<IDirectDrawSurface3> surface;
-    if (FAILED(directDraw->CreateSurface(&desc, plain.out(), nullptr)) ||
-        FAILED(plain->QueryInterface(IID_IDirectDrawSurface3, surface.outVoid()))) {
+    ComPtr<IDirectDrawSurface3> surface =
+        display.offscreenSurface(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    if (!surface) {
         std::puts("error no surface");
         return 2;
     }

@@ -7,6 +7,7 @@
 #include "engine/win/drop_ripple.h"
 #include "engine/win/render_control.h"
 #include "pictures/win/picture_loader.h"
+#include "tests/probes/probe_display.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -31,37 +32,6 @@ RandomGenerator dropRandom{1};
 
 // The drop size under test, set by main before any drop.
 std::uint8_t waveSize = 0;
-
-IDirectDrawSurface3* createSurface(DDSURFACEDESC& description) {
-    IDirectDrawSurface* first = nullptr;
-    if (FAILED(directDraw->CreateSurface(&description, &first, nullptr)))
-        return nullptr;
-    IDirectDrawSurface3* surface = nullptr;
-    first->QueryInterface(IID_IDirectDrawSurface3, reinterpret_cast<void**>(&surface));
-    first->Release();
-    return surface;
-}
-
-bool createDisplay(HWND window, int width, int height) {
-    IDirectDraw* first = nullptr;
-    if (FAILED(DirectDrawCreate(nullptr, &first, nullptr)))
-        return false;
-    first->QueryInterface(IID_IDirectDraw2, reinterpret_cast<void**>(&directDraw));
-    first->Release();
-    if (!directDraw || FAILED(directDraw->SetCooperativeLevel(window, DDSCL_NORMAL)))
-        return false;
-    DDSURFACEDESC description = {};
-    description.dwSize = sizeof(description);
-    description.dwFlags = DDSD_CAPS;
-    description.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
-    primarySurface = createSurface(description);
-    description.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
-    description.dwWidth = width;
-    description.dwHeight = height;
-    description.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-    pictureSurface = createSurface(description);
-    return primarySurface && pictureSurface;
-}
 
 // Vertical stripes of strong colours, so that a bent or shaded patch differs from them.
 void paintStripes(int width, int height) {
@@ -146,12 +116,19 @@ int main(int argc, char** argv) {
     TargetRect = {0, 0, width, height};
     TargetOrigin = {0, 0};
     waveSize = static_cast<std::uint8_t>(std::atoi(argv[1]));
-    HWND window = CreateWindowExA(0, "STATIC", "probe", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr);
-    if (!createDisplay(window, width, height)) {
+    ProbeDisplay display("probe");
+    ComPtr<IDirectDrawSurface3> primary, picture;
+    if (display) {
+        primary = display.primarySurface();
+        picture = display.offscreenSurface(width, height);
+    }
+    if (!primary || !picture) {
         std::puts("error no display");
         return 2;
     }
+    directDraw = display.directDraw();
+    primarySurface = primary.get();
+    pictureSurface = picture.get();
     paintStripes(width, height);
     RECT whole = {0, 0, width, height};
     primarySurface->BltFast(0, 0, pictureSurface, &whole, DDBLTFAST_WAIT);

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "pictures/win/picture_loader.h"
+#include "tests/probes/probe_display.h"
 
 namespace {
 
@@ -203,28 +204,14 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    ScopedWindow window(CreateWindowA("STATIC", "picture probe", WS_POPUP, 0, 0, 1, 1, nullptr,
-                                      nullptr, GetModuleHandleA(nullptr), nullptr));
-    ComPtr<IDirectDraw> first;
-    ComPtr<IDirectDraw2> directDraw;
-    if (FAILED(DirectDrawCreate(nullptr, first.out(), nullptr)) ||
-        FAILED(first->QueryInterface(IID_IDirectDraw2, directDraw.outVoid())) ||
-        FAILED(directDraw->SetCooperativeLevel(window.get(), DDSCL_NORMAL))) {
+    ProbeDisplay display("picture probe");
+    if (!display) {
         std::printf("directdraw failed\n");
         return 2;
     }
-    DDSURFACEDESC desc{};
-    desc.dwSize = sizeof(desc);
-    desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
-    desc.dwWidth = static_cast<DWORD>(o.width);
-    desc.dwHeight = static_cast<DWORD>(o.height);
-    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-    ComPtr<IDirectDrawSurface> plain;
-    ComPtr<IDirectDrawSurface3> surface;
-    const HRESULT created = directDraw->CreateSurface(&desc, plain.out(), nullptr);
-    if (FAILED(created) ||
-        FAILED(plain->QueryInterface(IID_IDirectDrawSurface3, surface.outVoid()))) {
-        std::printf("surface failed 0x%08lX\n", static_cast<unsigned long>(created));
+    ComPtr<IDirectDrawSurface3> surface = display.offscreenSurface(o.width, o.height);
+    if (!surface) {
+        std::printf("surface failed\n");
         return 2;
     }
 

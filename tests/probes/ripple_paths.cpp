@@ -14,6 +14,7 @@
 #include "engine/win/render_control.h"
 #include "resources/win/scoped.h"
 #include "resources/win/surface_dc.h"
+#include "tests/probes/probe_display.h"
 
 #include <cstdio>
 #include <cstring>
@@ -21,17 +22,10 @@
 
 namespace {
 
-ComPtr<IDirectDraw2> directDraw;
+// Set by main before anything is drawn.
+const ProbeDisplay* display = nullptr;
 ComPtr<IDirectDrawSurface3> primary;
 int screenWidth = 0, screenHeight = 0;
-
-ComPtr<IDirectDrawSurface3> createSurface(DDSURFACEDESC& description) {
-    ComPtr<IDirectDrawSurface> first;
-    ComPtr<IDirectDrawSurface3> surface;
-    if (SUCCEEDED(directDraw->CreateSurface(&description, first.out(), nullptr)))
-        first->QueryInterface(IID_IDirectDrawSurface3, surface.outVoid());
-    return surface;
-}
 
 struct Format {
     const char* name;
@@ -60,7 +54,7 @@ ComPtr<IDirectDrawSurface3> createPicture(const Format& format) {
         description.ddpfPixelFormat.dwGBitMask = format.green;
         description.ddpfPixelFormat.dwBBitMask = format.blue;
     }
-    return createSurface(description);
+    return display->createSurface(description);
 }
 
 // Stripes of strong colours, so that every channel of a bent patch differs from them.
@@ -107,8 +101,8 @@ TargetGeometry wholeScreen(const void*) {
 DWORD WINAPI playDrops(void* parameter) {
     const Play& play = *static_cast<const Play*>(parameter);
     {
-        const RenderTarget target = {directDraw.get(), primary.get(), play.picture, wholeScreen,
-                                     nullptr};
+        const RenderTarget target = {display->directDraw(), primary.get(), play.picture,
+                                     wholeScreen, nullptr};
         SurfaceHeap waterHeap(windowsSurfaceHeap);
         DropRipple ripple(play.heap, waterHeap, target, screenWidth, screenHeight);
         ripple.allowDirectFrames(play.direct);
@@ -153,20 +147,13 @@ bool directFormat(IDirectDrawSurface3* surface) {
 int main() {
     screenWidth = GetSystemMetrics(SM_CXSCREEN);
     screenHeight = GetSystemMetrics(SM_CYSCREEN);
-    HWND window = CreateWindowExA(0, "STATIC", "probe", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr);
-    ComPtr<IDirectDraw> first;
-    if (FAILED(DirectDrawCreate(nullptr, first.out(), nullptr)) ||
-        FAILED(first->QueryInterface(IID_IDirectDraw2, directDraw.outVoid())) ||
-        FAILED(directDraw->SetCooperativeLevel(window, DDSCL_NORMAL))) {
+    ProbeDisplay probeDisplay("probe");
+    if (!probeDisplay) {
         std::puts("error no display");
         return 2;
     }
-    DDSURFACEDESC description = {};
-    description.dwSize = sizeof(description);
-    description.dwFlags = DDSD_CAPS;
-    description.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
-    primary = createSurface(description);
+    display = &probeDisplay;
+    primary = probeDisplay.primarySurface();
     if (!primary) {
         std::puts("error no primary surface");
         return 2;

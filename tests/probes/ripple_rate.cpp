@@ -13,6 +13,7 @@
 #include "engine/win/frame_pacer.h"
 #include "engine/win/render_control.h"
 #include "pictures/win/picture_loader.h"
+#include "tests/probes/probe_display.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -37,14 +38,6 @@ RandomGenerator rippleRandom{1};
 
 // The drop size under test, set by main before any drop.
 std::uint8_t waveSize = 0;
-
-ComPtr<IDirectDrawSurface3> createSurface(DDSURFACEDESC& description) {
-    ComPtr<IDirectDrawSurface> first;
-    ComPtr<IDirectDrawSurface3> surface;
-    if (SUCCEEDED(directDraw->CreateSurface(&description, first.out(), nullptr)))
-        first->QueryInterface(IID_IDirectDrawSurface3, surface.outVoid());
-    return surface;
-}
 
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -163,25 +156,14 @@ int main(int argc, char** argv) {
     const int height = GetSystemMetrics(SM_CYSCREEN);
     TargetRect = {0, 0, width, height};
     TargetOrigin = {0, 0};
-    HWND window = CreateWindowExA(0, "STATIC", "probe", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr);
-    ComPtr<IDirectDraw> first;
-    if (FAILED(DirectDrawCreate(nullptr, first.out(), nullptr)) ||
-        FAILED(first->QueryInterface(IID_IDirectDraw2, reinterpret_cast<void**>(&directDraw))) ||
-        FAILED(directDraw->SetCooperativeLevel(window, DDSCL_NORMAL))) {
+    ProbeDisplay display("probe");
+    if (!display) {
         std::puts("error no display");
         return 2;
     }
-    DDSURFACEDESC description = {};
-    description.dwSize = sizeof(description);
-    description.dwFlags = DDSD_CAPS;
-    description.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
-    ComPtr<IDirectDrawSurface3> primary = createSurface(description);
-    description.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
-    description.dwWidth = width;
-    description.dwHeight = height;
-    description.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-    ComPtr<IDirectDrawSurface3> picture = createSurface(description);
+    directDraw = display.directDraw();
+    ComPtr<IDirectDrawSurface3> primary = display.primarySurface();
+    ComPtr<IDirectDrawSurface3> picture = display.offscreenSurface(width, height);
     if (!primary || !picture) {
         std::puts("error no surfaces");
         return 2;
@@ -234,9 +216,7 @@ int main(int argc, char** argv) {
     pictureSurface = nullptr;
     picture.reset();
     primary.reset();
-    directDraw->Release();
     directDraw = nullptr;
     HeapDestroy(heap);
-    DestroyWindow(window);
     return 0;
 }
