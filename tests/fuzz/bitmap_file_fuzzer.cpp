@@ -2,18 +2,10 @@
 // colour entry it describes must find inside the data (the address sanitizer watches the
 // input's exact bounds), and the bitmap handed to the system must be whole.
 #include "pictures/picture_validation.h"
+#include "tests/fuzz/fuzz_require.h"
 
 #include <cstdint>
 #include <cstdlib>
-
-namespace {
-
-void require(bool condition) {
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const PictureCheck check = checkPicture(PictureContent::Bitmap, data, size);

@@ -1,16 +1,12 @@
 // Feeds arbitrary bytes to the GIF check. What it accepts, an independent walk of the block
 // chain must find whole inside the data, with at least one image.
 #include "pictures/picture_validation.h"
+#include "tests/fuzz/fuzz_require.h"
 
 #include <cstdint>
 #include <cstdlib>
 
 namespace {
-
-void require(bool condition) {
-    if (!condition)
-        std::abort();
-}
 
 // Skips data sub-blocks; aborts when one runs past the end.
 std::size_t subBlocks(const std::uint8_t* data, std::size_t size, std::size_t at) {

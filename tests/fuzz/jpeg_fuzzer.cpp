@@ -2,19 +2,11 @@
 // accepts has its frame size inside the budget, and an independent walk of the segment
 // lengths reaches a start of scan inside the data.
 #include "pictures/picture_validation.h"
+#include "tests/fuzz/fuzz_require.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
-
-namespace {
-
-void require(bool condition) {
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::uint32_t orientation = jpegOrientation(data, size);

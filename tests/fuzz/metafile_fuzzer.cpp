@@ -2,16 +2,12 @@
 // records must find each inside the metafile, ending with the end record, and every object
 // index of the common records inside the handle table or a stock object.
 #include "pictures/picture_validation.h"
+#include "tests/fuzz/fuzz_require.h"
 
 #include <cstdint>
 #include <cstdlib>
 
 namespace {
-
-void require(bool condition) {
-    if (!condition)
-        std::abort();
-}
 
 std::uint32_t word(const std::uint8_t* p) {
     return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;

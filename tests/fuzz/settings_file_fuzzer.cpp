@@ -1,16 +1,12 @@
 // Feeds arbitrary bytes to the "vellutor.set" reader: it must never read past the data, and
 // whatever it loads must be a record the dialog could have written.
 #include "settings/settings_record.h"
+#include "tests/fuzz/fuzz_require.h"
 
 #include <cstdlib>
 #include <cstring>
 
 namespace {
-
-void require(bool condition) {
-    if (!condition)
-        std::abort();
-}
 
 bool withinRanges(const SaverSettings& record) {
     if (record.dropPeriod < dropPeriodMin || record.dropPeriod > dropPeriodMax)

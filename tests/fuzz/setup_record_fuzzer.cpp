@@ -1,17 +1,13 @@
 // Feeds arbitrary bytes to the reader of setup's record: every entry it keeps must name a
 // file inside the install folder, and what it reads must come back the same once rewritten.
 #include "settings/setup_record.h"
+#include "tests/fuzz/fuzz_require.h"
 
 #include <cctype>
 #include <cstdlib>
 #include <string>
 
 namespace {
-
-void require(bool condition) {
-    if (!condition)
-        std::abort();
-}
 
 std::string lowerCase(std::string text) {
     for (char& c : text)
