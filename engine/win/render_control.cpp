@@ -1,6 +1,7 @@
 #include "engine/win/render_control.h"
 
 #include "engine/win/test_seams.h"
+#include "resources/win/scoped.h"
 
 #include <cstdio>
 #include <cstring>
@@ -28,7 +29,7 @@ struct RenderControl {
     bool detached = false; // inside a decode or a folder walk, touching nothing shared
     // The render thread, for raising its priority while a hold or stop waits for it; owned
     // here from its start to its end.
-    HANDLE thread = nullptr;
+    ScopedHandle thread;
     int restPriority = THREAD_PRIORITY_NORMAL; // what it runs at when nobody waits for it
     bool raised = false;                       // runs at a waiting thread's priority
 #ifdef VELLUTOR_TEST_SEAMS
@@ -77,7 +78,7 @@ void raiseToCaller() {
     const int caller = GetThreadPriority(GetCurrentThread());
     if (caller == THREAD_PRIORITY_ERROR_RETURN || caller <= c.restPriority)
         return;
-    c.raised = SetThreadPriority(c.thread, caller) != FALSE;
+    c.raised = SetThreadPriority(c.thread.get(), caller) != FALSE;
 }
 
 // Caller holds the lock. Nobody waits for the thread any more: back to its own priority.
@@ -89,9 +90,7 @@ void lowerToRest(HANDLE thread) {
 
 void forgetThread() {
     RenderControl& c = control();
-    if (c.thread)
-        CloseHandle(c.thread);
-    c.thread = nullptr;
+    c.thread.reset();
     c.raised = false;
 }
 
@@ -169,7 +168,7 @@ HANDLE startRenderThread(LPTHREAD_START_ROUTINE entry, void* parameter, int prio
         HANDLE own = nullptr;
         if (DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &own,
                             THREAD_SET_INFORMATION | THREAD_QUERY_INFORMATION, FALSE, 0))
-            control().thread = own;
+            control().thread.reset(own);
     }
     ResumeThread(thread);
     return thread;
@@ -220,7 +219,7 @@ void releaseRender() {
     if (c.holds > 0 && --c.holds == 0) {
         // A hold that gave up waiting leaves the thread raised until now.
         if (c.thread && !c.stop)
-            lowerToRest(c.thread);
+            lowerToRest(c.thread.get());
         updatePending();
         wakeAll();
     }
