@@ -52,29 +52,23 @@ void DropRipple::prepareRipple(std::uint8_t waveSize) {
     patchHeader_.biWidth = side;
     patchHeader_.biHeight = side; // bottom-up rows
     const SIZE_T bytes = static_cast<SIZE_T>(side) * side * sizeof(std::uint32_t);
-    patchPixels_ = static_cast<std::uint32_t*>(HeapAlloc(heap_, HEAP_ZERO_MEMORY, bytes));
-    ripplePixels_ = static_cast<std::uint32_t*>(HeapAlloc(heap_, HEAP_ZERO_MEMORY, bytes));
-    shownPixels_ = static_cast<std::uint32_t*>(HeapAlloc(heap_, 0, bytes));
+    patchPixels_.allocate(heap_, bytes, HEAP_ZERO_MEMORY);
+    ripplePixels_.allocate(heap_, bytes, HEAP_ZERO_MEMORY);
+    shownPixels_.allocate(heap_, bytes, 0);
     shownValid_ = false;
     if (patchPixels_) {
         ScopedSurfaceDC screen(target_.screen);
         if (screen)
-            patchBitmap_.reset(CreateDIBitmap(screen.get(), &patchHeader_, 0, patchPixels_,
+            patchBitmap_.reset(CreateDIBitmap(screen.get(), &patchHeader_, 0, patchPixels_.get(),
                                               asBitmapInfo(patchHeader_), DIB_RGB_COLORS));
     }
     water_.init(side, side);
 }
 
 void DropRipple::releaseRipple() {
-    if (patchPixels_)
-        HeapFree(heap_, 0, patchPixels_);
-    if (ripplePixels_)
-        HeapFree(heap_, 0, ripplePixels_);
-    if (shownPixels_)
-        HeapFree(heap_, 0, shownPixels_);
-    patchPixels_ = nullptr;
-    ripplePixels_ = nullptr;
-    shownPixels_ = nullptr;
+    patchPixels_.reset();
+    ripplePixels_.reset();
+    shownPixels_.reset();
     shownValid_ = false;
     patchDC_.reset();
     patchBitmap_.reset();
@@ -92,7 +86,7 @@ void DropRipple::capturePatch(const DropPlacement& drop) {
         BitBlt(patchDC_.get(), 0, 0, side, side, screen.get(), place.originX + drop.patchLeft,
                place.originY + drop.patchTop, SRCCOPY);
     }
-    GetDIBits(patchDC_.get(), patchBitmap_.get(), 0, side, patchPixels_,
+    GetDIBits(patchDC_.get(), patchBitmap_.get(), 0, side, patchPixels_.get(),
               reinterpret_cast<BITMAPINFO*>(&patchHeader_), DIB_RGB_COLORS);
 }
 
@@ -118,8 +112,8 @@ bool DropRipple::putFrameThroughGdi(const DropPlacement& drop) {
     ScopedSurfaceDC picture(target_.picture);
     if (!picture)
         return false;
-    SetDIBits(picture.get(), patchBitmap_.get(), 0, side, ripplePixels_, asBitmapInfo(patchHeader_),
-              DIB_RGB_COLORS);
+    SetDIBits(picture.get(), patchBitmap_.get(), 0, side, ripplePixels_.get(),
+              asBitmapInfo(patchHeader_), DIB_RGB_COLORS);
     ScopedSelect selected(patchDC_.get(), patchBitmap_.get());
     return BitBlt(picture.get(), drop.patchLeft, drop.patchTop, side, side, patchDC_.get(), 0, 0,
                   SRCCOPY) != FALSE;
@@ -139,7 +133,7 @@ bool DropRipple::putFrameDirect(const DropPlacement& drop) {
     description.dwSize = sizeof(description);
     if (FAILED(target_.picture->Lock(&area, &description, DDLOCK_WAIT, nullptr)))
         return false; // as when the surface gives no device context: the frame is left out
-    putPatch(ripplePixels_, side, clip, static_cast<std::uint8_t*>(description.lpSurface),
+    putPatch(ripplePixels_.get(), side, clip, static_cast<std::uint8_t*>(description.lpSurface),
              static_cast<std::int32_t>(description.lPitch), pictureLayout_);
     target_.picture->Unlock(description.lpSurface);
     return true;
@@ -151,16 +145,16 @@ bool DropRipple::putFrameDirect(const DropPlacement& drop) {
 bool DropRipple::repeatsShownFrame(const TargetGeometry& place) const {
     const std::int32_t side = patchSide(preset_);
     return skipRepeats_ && shownValid_ && place.left == shownLeft_ && place.top == shownTop_ &&
-           std::memcmp(shownPixels_, ripplePixels_,
+           std::memcmp(shownPixels_.get(), ripplePixels_.get(),
                        static_cast<std::size_t>(side) * side * sizeof(std::uint32_t)) == 0;
 }
 
 void DropRipple::noteShownFrame(bool shown, const TargetGeometry& place) {
     const std::int32_t side = patchSide(preset_);
-    shownValid_ = shown && shownPixels_;
+    shownValid_ = shown && static_cast<bool>(shownPixels_);
     if (!shownValid_)
         return;
-    std::memcpy(shownPixels_, ripplePixels_,
+    std::memcpy(shownPixels_.get(), ripplePixels_.get(),
                 static_cast<std::size_t>(side) * side * sizeof(std::uint32_t));
     shownLeft_ = place.left;
     shownTop_ = place.top;
@@ -199,7 +193,7 @@ void DropRipple::dropStep(RandomGenerator& random) {
     for (std::int32_t frame = 0; frame < frames; ++frame) {
         if (!renderCheckpoint())
             return;
-        water_.advance(patchPixels_, ripplePixels_);
+        water_.advance(patchPixels_.get(), ripplePixels_.get());
         drawFrame(drop);
         if (pacer_ && !pacer_->waitForNextRefresh(PacedFrame::Ripple))
             return;

@@ -17,6 +17,31 @@
 
 // The ripple resources of the render thread. Buffers come from the render heap; nothing is
 // allocated per drop or per frame.
+// Pixels in a block of a Win32 heap, given back on every way out.
+class HeapPixels {
+  public:
+    HeapPixels() = default;
+    ~HeapPixels() { reset(); }
+    HeapPixels(const HeapPixels&) = delete;
+    HeapPixels& operator=(const HeapPixels&) = delete;
+    void allocate(HANDLE heap, SIZE_T bytes, DWORD flags) {
+        reset();
+        heap_ = heap;
+        pixels_ = static_cast<std::uint32_t*>(HeapAlloc(heap, flags, bytes));
+    }
+    void reset() {
+        if (pixels_)
+            HeapFree(heap_, 0, pixels_);
+        pixels_ = nullptr;
+    }
+    std::uint32_t* get() const { return pixels_; }
+    explicit operator bool() const { return pixels_ != nullptr; }
+
+  private:
+    HANDLE heap_ = nullptr;
+    std::uint32_t* pixels_ = nullptr;
+};
+
 class DropRipple {
   public:
     // `heap` is the render heap and `waterHeap` the water surface's, both outliving the
@@ -58,10 +83,10 @@ class DropRipple {
     DropPreset preset_ = {};
     WaterSurface water_;
     BITMAPINFOHEADER patchHeader_ = {};
-    std::uint32_t* patchPixels_ = nullptr;
-    std::uint32_t* ripplePixels_ = nullptr;
+    HeapPixels patchPixels_;
+    HeapPixels ripplePixels_;
     // The frame last put on the screen, and where; null when it cannot be kept.
-    std::uint32_t* shownPixels_ = nullptr;
+    HeapPixels shownPixels_;
     bool shownValid_ = false;
     std::int32_t shownLeft_ = 0;
     std::int32_t shownTop_ = 0;
