@@ -82,7 +82,7 @@ bool startCycle(CycleState& state, FolderListing& listing, const SaverSettings& 
 
     state.cutBackground = settings.formats[*format].formatCutBackground != 0;
     storePictureName(state.lastPictureName, listing.name());
-    if (loadPicture(listing.name(), state.cutBackground) != 0)
+    if (loadPicture(listing.name(), *format, state.cutBackground) != 0)
         state.pictureStep = effectiveDropPeriod(settings.dropPeriod);
 
     if (!advanceScan(listing))

@@ -41,8 +41,8 @@ void PictureShow::apply(const SettingsChange& change) {
 }
 
 void PictureShow::startPicture() {
-    const auto load = [this](const char* fileName, bool cutBackground) {
-        return canvas_.loadPicture(fileName, cutBackground);
+    const auto load = [this](const char* fileName, PictureFormat format, bool cutBackground) {
+        return canvas_.loadPicture(fileName, format, cutBackground);
     };
     if (!startCycle(state_, canvas_.listing(), settings_, load))
         return;

@@ -149,10 +149,11 @@ class ScreenCanvas : public ShowCanvas {
     bool takeSettingsChange(SettingsChange& change) override { return job_.settings->take(change); }
     FolderListing& listing() override { return walk_; }
     void useImagesFolder(const std::string& folder) override { folder_.useFolder(folder); }
-    std::int32_t loadPicture(const char* fileName, bool cutBackground) override {
+    std::int32_t loadPicture(const char* fileName, PictureFormat format,
+                             bool cutBackground) override {
         faultIfSeamArmed("render-fault");
-        return loadPictureToSurface(on_.picture, folder_.pathOf(fileName).c_str(), cutBackground,
-                                    renderDecodeFence);
+        return loadPictureToSurface(on_.picture, folder_.pathOf(fileName).c_str(), format,
+                                    cutBackground, renderDecodeFence);
     }
     void pictureStarted(bool shown) override {
         recovery_.pictureStarted();
