@@ -144,30 +144,33 @@ bool decodeGif(const PictureBytes& bytes, int width, int height, bool cutBackgro
     return true;
 }
 
-// Decodes the photo at the scale its fit needs, turns it upright and fits it in memory.
-bool decodeJpeg(const PictureBytes& bytes, const PictureCheck& check, int width, int height,
+// Decodes the photo at the scale its fit needs, turns it upright and fits it in memory. The
+// file's bytes are given back once decoded, before the copies that follow.
+bool decodeJpeg(PictureBytes& bytes, const PictureCheck& check, int width, int height,
                 bool cutBackground, Decoded& out) {
     ScopedBitmap decoded;
+    std::uint32_t* pixels = nullptr;
+    std::uint32_t decodedWidth = 0, decodedHeight = 0;
     {
         JpegDecoder decoder(bytes.data(), bytes.size);
-        std::uint32_t* pixels = nullptr;
         if (!decoder.plan(check.orientation, static_cast<std::uint32_t>(width),
                           static_cast<std::uint32_t>(height)))
             return false;
-        decoded.reset(pixelBitmap(decoder.width(), decoder.height(), pixels));
+        decodedWidth = decoder.width();
+        decodedHeight = decoder.height();
+        decoded.reset(pixelBitmap(decodedWidth, decodedHeight, pixels));
         if (!decoded || !decoder.decode(pixels))
             return false;
-        if (check.orientation != 1) {
-            std::uint32_t turnedWidth = 0, turnedHeight = 0;
-            orientedSize(check.orientation, decoder.width(), decoder.height(), turnedWidth,
-                         turnedHeight);
-            std::uint32_t* turnedPixels = nullptr;
-            ScopedBitmap turned(pixelBitmap(turnedWidth, turnedHeight, turnedPixels));
-            if (turned) { // else the photo is shown as stored
-                orientPixels(pixels, decoder.width(), decoder.height(), check.orientation,
-                             turnedPixels);
-                decoded = std::move(turned);
-            }
+    }
+    bytes = PictureBytes();
+    if (check.orientation != 1) {
+        std::uint32_t turnedWidth = 0, turnedHeight = 0;
+        orientedSize(check.orientation, decodedWidth, decodedHeight, turnedWidth, turnedHeight);
+        std::uint32_t* turnedPixels = nullptr;
+        ScopedBitmap turned(pixelBitmap(turnedWidth, turnedHeight, turnedPixels));
+        if (turned) { // else the photo is shown as stored
+            orientPixels(pixels, decodedWidth, decodedHeight, check.orientation, turnedPixels);
+            decoded = std::move(turned);
         }
     }
     GdiFlush();
@@ -210,7 +213,7 @@ bool decodeBitmap(const PictureBytes& bytes, const PictureCheck& check, int widt
     return true;
 }
 
-bool decode(PictureFormat format, const PictureBytes& bytes, const PictureCheck& check, int width,
+bool decode(PictureFormat format, PictureBytes& bytes, const PictureCheck& check, int width,
             int height, bool cutBackground, Decoded& out) {
     switch (format) {
     case FormatBmp:
