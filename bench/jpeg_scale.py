@@ -31,8 +31,6 @@ from winebench import BUILD, Bench, settings_bytes  # noqa: E402
 FIT_TIME = os.path.join(BUILD, "probe_picture_fit_time.exe")
 PHOTOS = {12: (4000, 3000), 24: (6000, 4000), 61: (9504, 6336), 200: (16320, 12240)}
 SCREENS = ((1920, 1080), (3840, 2160))
-# The targets at 1920 x 1080, in MB of peak working set.
-PEAK_TARGETS = {24: 120, 61: 150, 200: 160}
 
 
 def write_photo(path, width, height):
