@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/reveal.h"
+#include "host/pointer_drift.h"
 #include "host/shutdown_plan.h"
 #include "host/win/home_page_launch.h"
 #include "engine/win/render_target.h"
@@ -63,7 +64,7 @@ class SaverSession {
 
     // The saver window's input: where the pointer first was, and whether the full-screen
     // window was once active.
-    POINT mouseReference = {0, 0};
+    PointerDrift pointerDrift;
     bool wasActive = false;
 
     // The preview's home-page launches, one a second at most for the whole run.
