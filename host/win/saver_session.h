@@ -62,6 +62,9 @@ class SaverSession {
     // What the render thread works with; rewritten only while no thread runs.
     RenderJob renderJob = {};
 
+    // The picture the render thread is decoding, for the fault backstop.
+    PictureUnderDecode pictureUnderDecode;
+
     // The saver window's input: where the pointer first was, and whether the full-screen
     // window was once active.
     PointerDrift pointerDrift;
