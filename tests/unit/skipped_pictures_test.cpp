@@ -24,7 +24,6 @@ TEST(SkippedPictures, ListKeepsTheNewestWithinItsBudgetAndSurvivesItsFile) {
     EXPECT_EQ(list.count(), 1u);
     EXPECT_FALSE(list.skips("b.gif", {4000, 77}));
     EXPECT_TRUE(list.skips("b.gif", {4100, 78}));
-    EXPECT_FALSE(list.skips("B.GIF", {4100, 78}));
 
     for (int i = 0; i < 20; ++i)
         list.add(("p" + std::to_string(i) + ".jpg").c_str(),
@@ -57,12 +56,8 @@ TEST(SkippedPictures, MalformedFilesGiveOnlyTheirWholeRecords) {
         const SkippedPictures part = fromBytes({whole.begin(), whole.begin() + cut});
         EXPECT_EQ(part.count(), cut < 4 + 16 + 6 ? 0u : 1u) << "cut at " << cut;
     }
-    // A name without its NUL within reach, and an empty name, end the list.
+    // A name with no NUL within a name's room ends the list.
     std::vector<std::uint8_t> unterminated(whole.begin(), whole.begin() + 4 + 16 + 6);
-    unterminated.resize(unterminated.size() + 16, 0);
-    unterminated.resize(unterminated.size() + skippedNameSize + 40, 'x');
+    unterminated.resize(unterminated.size() + 16 + skippedNameSize + 40, 'x');
     EXPECT_EQ(fromBytes(unterminated).count(), 1u);
-    std::vector<std::uint8_t> empty(whole.begin(), whole.begin() + 4 + 16 + 6);
-    empty.resize(empty.size() + 17, 0);
-    EXPECT_EQ(fromBytes(empty).count(), 1u);
 }
