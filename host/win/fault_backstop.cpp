@@ -52,10 +52,12 @@ void recordSkippedPictureNow() {
 }
 
 // Writes the remembered picture, the last one shown, with nothing but the stack and direct
-// file calls: the faulting thread may hold the heap's lock or any of the program's own.
+// file calls: the faulting thread may hold the heap's lock or any of the program's own. In
+// configure mode the preview may show a folder chosen and never saved, and the dialog's
+// changes end with the fault: the file keeps its picture of the saved folder.
 void writeRememberedPictureNow() {
     const SaverSession* session = faultRecord.session;
-    if (!session)
+    if (!session || (!session->saver && !session->preview))
         return;
     char name[lastPictureNameSize];
     const char* remembered = session->stored.lastPictureName;
