@@ -42,14 +42,6 @@ bool describe(IDirectDrawSurface3* surface, DDSURFACEDESC& description) {
     return surface && SUCCEEDED(surface->GetSurfaceDesc(&description));
 }
 
-// Some drivers keep a surface of the old depth usable and never report it lost, yet what is
-// drawn on it no longer matches the screen.
-bool madeForAnotherDepth(IDirectDraw2* directDraw, IDirectDrawSurface3* screen) {
-    DDSURFACEDESC made;
-    const DWORD now = displayBitCount(directDraw);
-    return now != 0 && describe(screen, made) && made.ddpfPixelFormat.dwRGBBitCount != now;
-}
-
 ComPtr<IDirectDrawSurface3> createSurface(IDirectDraw2* directDraw, DDSURFACEDESC& description) {
     ComPtr<IDirectDrawSurface> first;
     ComPtr<IDirectDrawSurface3> surface;
@@ -89,9 +81,18 @@ bool SurfaceRecovery::faultDraw() {
     return true;
 }
 
+SurfaceRecovery::SurfaceRecovery(RenderTarget& target)
+    : target_(target), madeAtDepth_(displayBitCount(target.directDraw)) {}
+
+// Some drivers keep surfaces of the old depth usable and never report them lost, yet what is
+// drawn on them no longer matches the screen.
+bool SurfaceRecovery::depthChanged() const {
+    const DWORD now = displayBitCount(target_.directDraw);
+    return now != 0 && madeAtDepth_ != 0 && now != madeAtDepth_;
+}
+
 bool SurfaceRecovery::lost() const {
-    return faking_ || isLost(target_.screen) || isLost(target_.picture) ||
-           madeForAnotherDepth(target_.directDraw, target_.screen);
+    return faking_ || isLost(target_.screen) || isLost(target_.picture) || depthChanged();
 }
 
 SurfaceRecovery::Restore SurfaceRecovery::restoreBoth() {
@@ -109,8 +110,7 @@ SurfaceRecovery::Restore SurfaceRecovery::restoreBoth() {
     // Restore gives a surface its memory back; on a surface that is not lost it does nothing.
     const HRESULT screen = target_.screen ? target_.screen->Restore() : DDERR_SURFACELOST;
     const HRESULT picture = target_.picture ? target_.picture->Restore() : DDERR_SURFACELOST;
-    if (screen == DDERR_WRONGMODE || picture == DDERR_WRONGMODE ||
-        madeForAnotherDepth(target_.directDraw, target_.screen))
+    if (screen == DDERR_WRONGMODE || picture == DDERR_WRONGMODE || depthChanged())
         return Restore::WrongMode;
     return SUCCEEDED(screen) && SUCCEEDED(picture) ? Restore::Done : Restore::NotYet;
 }
@@ -143,6 +143,7 @@ bool SurfaceRecovery::makeSurfaces(IDirectDraw2* directDraw) {
         return false;
     target_.screen = screen.get();
     target_.picture = pictureSurface.get();
+    madeAtDepth_ = displayBitCount(directDraw);
     remadeScreen_ = std::move(screen);
     remadePicture_ = std::move(pictureSurface);
     return true;

@@ -17,7 +17,7 @@ class SurfaceRecovery {
   public:
     // `target` is the render thread's own copy of what it draws on: surfaces made again
     // replace the ones it names and are owned here, so they outlive every draw on them.
-    explicit SurfaceRecovery(RenderTarget& target) : target_(target) {}
+    explicit SurfaceRecovery(RenderTarget& target);
     SurfaceRecovery(const SurfaceRecovery&) = delete;
     SurfaceRecovery& operator=(const SurfaceRecovery&) = delete;
 
@@ -36,6 +36,7 @@ class SurfaceRecovery {
 
   private:
     enum class Restore { Done, NotYet, WrongMode };
+    bool depthChanged() const;
     Restore restoreBoth();
     bool makeSurfaces(IDirectDraw2* directDraw);
     bool remakeForCurrentMode();
@@ -46,6 +47,8 @@ class SurfaceRecovery {
     ComPtr<IDirectDraw2> remadeDirectDraw_;
     ComPtr<IDirectDrawSurface3> remadeScreen_;
     ComPtr<IDirectDrawSurface3> remadePicture_;
+    // The display's bits per pixel when the surfaces drawn on were made; 0 when unknown.
+    DWORD madeAtDepth_;
     int picturesStarted_ = 0;
     bool faultDone_ = false;
     bool faking_ = false;

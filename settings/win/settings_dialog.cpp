@@ -20,7 +20,6 @@
 namespace {
 
 constexpr const char* dialogTemplate = "SETUP";
-constexpr const char* saverCaption = "Vellutor";
 constexpr const char* currentModeEntry = "current";
 constexpr DWORD dropListPollMs = 500;
 constexpr UINT dropListAskTimeoutMs = 2000;
@@ -207,7 +206,8 @@ void onCheckBox(HWND dialog, int id) {
 void reportNotSaved(HWND dialog, const SaveOutcome& outcome) {
     const std::string text =
         resourceText(IDS_SETTINGS_NOT_SAVED, {outcome.path, systemReason(outcome.error)});
-    MessageBoxA(dialog, text.c_str(), saverCaption, MB_OK | MB_ICONEXCLAMATION);
+    const std::string caption = resourceText(IDS_SAVER_NAME, {});
+    MessageBoxA(dialog, text.c_str(), caption.c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
 
 void onOk(HWND dialog) {

@@ -38,12 +38,12 @@ int main(int argc, char** argv) {
     mode.dmPelsHeight = static_cast<DWORD>(std::atoi(argv[2]));
     mode.dmBitsPerPel = 16;
     mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL;
-    if (!primary || !picture || ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) != 0)
-        return 3;
-    std::printf("restore %08lx\n", static_cast<unsigned long>(primary->Restore()));
     RenderTarget target = {display.directDraw(), primary.get(), picture.get(), wholeScreen,
                            nullptr};
     SurfaceRecovery recovery(target);
+    if (!primary || !picture || ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) != 0)
+        return 3;
+    std::printf("restore %08lx\n", static_cast<unsigned long>(primary->Restore()));
     std::printf("lost %d\n", recovery.lost() ? 1 : 0);
     std::fflush(stdout);
     std::printf("recovered %d\n", recovery.recover() ? 1 : 0);
