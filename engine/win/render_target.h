@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/reveal.h"
+#include "engine/skipped_pictures.h"
 
 #include <windows.h>
 
@@ -35,6 +36,9 @@ struct RenderJob {
     // still has to look for it.
     char* lastPictureName;
     std::uint8_t* lastPictureSearchDone;
+    // Pictures the walk passes by, and the one it is decoding, for the fault backstop.
+    const SkippedPictures* skippedPictures;
+    PictureUnderDecode* pictureUnderDecode;
     // The images folder as a full path to list, from the folder as the settings file holds
     // it; "" when there is none. Asked at every new scan.
     std::string (*fullFolder)(const std::string& folder);

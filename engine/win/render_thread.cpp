@@ -45,6 +45,11 @@ class ImagesFolderListing : public FolderListing {
     }
     bool advance() override { return scan_ && FindNextFileA(scan_.get(), &entry_); }
     const char* name() const override { return entry_.cFileName; }
+    PictureStamp stamp() const override {
+        return {(std::uint64_t(entry_.nFileSizeHigh) << 32) | entry_.nFileSizeLow,
+                (std::uint64_t(entry_.ftLastWriteTime.dwHighDateTime) << 32) |
+                    entry_.ftLastWriteTime.dwLowDateTime};
+    }
     void close() override { scan_.reset(); }
     // The full path of an entry of the scanned folder.
     std::string pathOf(const char* fileName) const {
@@ -80,6 +85,7 @@ class DetachedListing : public FolderListing {
         return renderAttach() && advanced;
     }
     const char* name() const override { return inner_.name(); }
+    PictureStamp stamp() const override { return inner_.stamp(); }
     void close() override { inner_.close(); }
 
   private:
@@ -151,6 +157,7 @@ class ScreenCanvas : public ShowCanvas {
     void useImagesFolder(const std::string& folder) override { folder_.useFolder(folder); }
     std::int32_t loadPicture(const char* fileName, bool cutBackground) override {
         faultIfSeamArmed("render-fault");
+        faultIfDecodeSeamArmed(fileName);
         return loadPictureToSurface(on_.picture, folder_.pathOf(fileName).c_str(), cutBackground,
                                     renderDecodeFence);
     }
@@ -213,7 +220,9 @@ void runShow(const RenderJob& job) {
         return;
     ScreenCanvas canvas(job, heap.get(), width, height);
     PictureShow show(canvas, job.settings->latest(),
-                     {job.lastPictureName, job.lastPictureSearchDone}, seedFromClock());
+                     {job.lastPictureName, job.lastPictureSearchDone, job.skippedPictures,
+                      job.pictureUnderDecode},
+                     seedFromClock());
     show.run();
 }
 

@@ -10,9 +10,13 @@ void faultIfSeamArmed(const char* name);
 // True when the environment variable VELLUTOR_SEAMS, read once at the first call, lists
 // `name` among its comma-separated names.
 bool testSeamArmed(const char* name);
+// Faults as faultIfSeamArmed does when the list holds "decode-fault=" and `fileName`: the
+// decode of that one picture faults, every other picture shows.
+void faultIfDecodeSeamArmed(const char* fileName);
 #else
 constexpr bool testSeamArmed(const char*) {
     return false;
 }
 inline void faultIfSeamArmed(const char*) {}
+inline void faultIfDecodeSeamArmed(const char*) {}
 #endif

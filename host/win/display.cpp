@@ -129,6 +129,8 @@ void startRendering(SaverSession& session) {
                          &session.settings,
                          session.stored.lastPictureName,
                          &session.stored.lastPictureSearchDone,
+                         &session.stored.skippedPictures,
+                         &session.pictureUnderDecode,
                          imagesFolderFullPath};
     session.renderThread.reset(
         startRenderThread(runRenderThread, &session.renderJob, THREAD_PRIORITY_IDLE));

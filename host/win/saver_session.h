@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/reveal.h"
+#include "host/pointer_drift.h"
 #include "host/shutdown_plan.h"
 #include "host/win/home_page_launch.h"
 #include "engine/win/render_target.h"
@@ -61,9 +62,12 @@ class SaverSession {
     // What the render thread works with; rewritten only while no thread runs.
     RenderJob renderJob = {};
 
+    // The picture the render thread is decoding, for the fault backstop.
+    PictureUnderDecode pictureUnderDecode;
+
     // The saver window's input: where the pointer first was, and whether the full-screen
     // window was once active.
-    POINT mouseReference = {0, 0};
+    PointerDrift pointerDrift;
     bool wasActive = false;
 
     // The preview's home-page launches, one a second at most for the whole run.

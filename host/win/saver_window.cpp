@@ -10,8 +10,6 @@
 
 namespace {
 
-// The pointer may drift this far (in x + y) before the saver ends.
-constexpr int pointerDriftLimit = 15;
 constexpr DWORD previewTrackPeriodMs = 50;
 constexpr int logoSize = 100;
 constexpr const char* logoResource = "LOGO";
@@ -37,7 +35,7 @@ DWORD WINAPI previewTracker(void* parameter) {
 }
 
 LRESULT onCreate(SaverSession& session) {
-    session.mouseReference = {0, 0};
+    session.pointerDrift = PointerDrift();
     if (session.preview) {
         // The tracker ends by itself once the window is gone; the session waits for that
         // before it goes.
@@ -85,13 +83,7 @@ void onSystemCommand(const SaverSession& session, HWND window, WPARAM command) {
 }
 
 void onMouseMove(SaverSession& session, HWND window, int x, int y) {
-    if (!session.saver)
-        return;
-    POINT& reference = session.mouseReference;
-    if (reference.x + reference.y == 0)
-        reference = {x, y};
-    int drift = (reference.x + reference.y) - (x + y);
-    if (drift > pointerDriftLimit || drift < -pointerDriftLimit)
+    if (session.saver && session.pointerDrift.moved(x, y))
         endSaver(window);
 }
 

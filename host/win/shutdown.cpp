@@ -9,6 +9,8 @@
 #include "pictures/win/wallpaper_generator.h"
 #include "settings/win/settings_store.h"
 
+#include <new>
+
 namespace {
 
 // The render thread answers a stop between two draws or frames, well within this bound; a
@@ -71,6 +73,16 @@ RunMode modeOf(const SaverSession& session) {
     return session.preview ? RunMode::Preview : RunMode::Configure;
 }
 
+// Whether the preview ends on the folder the settings file holds now, after an OK or a Cancel.
+bool previewFolderSaved(SaverSession& session) {
+    try {
+        StoredSettings saved;
+        return loadSettings(saved) && saved.imagesFolder == session.settings.latest().imagesFolder;
+    } catch (const std::bad_alloc&) {
+        return false; // the remembered picture stays as it was
+    }
+}
+
 } // namespace
 
 void endSaver(HWND window) {
@@ -90,6 +102,7 @@ void shutdown(HWND window) {
     facts.hasDirectDraw = static_cast<bool>(session->directDraw);
     facts.hasPrimarySurface = static_cast<bool>(session->primarySurface);
     facts.hasRenderThread = static_cast<bool>(session->renderThread);
+    facts.previewFolderSaved = facts.mode != RunMode::Configure || previewFolderSaved(*session);
     WindowsShutdown steps(*session, window);
     runShutdown(session->shutdownOnce, facts, steps);
 }
