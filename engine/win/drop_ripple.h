@@ -45,7 +45,8 @@ class HeapPixels {
 class DropRipple {
   public:
     // `heap` is the render heap and `waterHeap` the water surface's, both outliving the
-    // ripple; drops fall within width x height of `target`.
+    // ripple; drops fall within width x height of `target`, which outlives it too and may be
+    // given new surfaces between two drops.
     DropRipple(HANDLE heap, SurfaceHeap& waterHeap, const RenderTarget& target, std::int32_t width,
                std::int32_t height);
     ~DropRipple();
@@ -77,7 +78,7 @@ class DropRipple {
     void noteShownFrame(bool shown, const TargetGeometry& place);
 
     HANDLE heap_;
-    RenderTarget target_;
+    const RenderTarget& target_;
     std::int32_t width_;
     std::int32_t height_;
     DropPreset preset_ = {};

@@ -20,6 +20,8 @@ struct RenderTarget {
     // dialog while the thread runs, so it is asked for at every draw.
     TargetGeometry (*place)(const void* owner);
     const void* owner;
+    // The saver's window: a show that cannot go on asks it to close.
+    HWND window = nullptr;
 
     TargetGeometry where() const { return place(owner); }
 };

@@ -145,7 +145,7 @@ class ScreenCanvas : public ShowCanvas {
     ScreenCanvas(const RenderJob& job, HANDLE heap, std::int32_t width, std::int32_t height)
         : job_(job), on_(job.target), width_(width), height_(height), folder_(job.fullFolder),
           walk_(folder_), pacer_(on_.directDraw), ripple_(heap, waterHeap_, on_, width, height),
-          recovery_(on_.screen, on_.picture) {
+          recovery_(on_) {
         ripple_.pacedBy(&pacer_);
     }
 
@@ -196,7 +196,8 @@ class ScreenCanvas : public ShowCanvas {
 
   private:
     const RenderJob& job_;
-    const RenderTarget& on_;
+    // The thread's own copy: surfaces made again for a new display mode replace its own.
+    RenderTarget on_;
     std::int32_t width_;
     std::int32_t height_;
     SurfaceHeap waterHeap_{windowsSurfaceHeap}; // before the ripple, which uses it

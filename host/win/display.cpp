@@ -125,7 +125,7 @@ TargetGeometry sessionTarget(const void* session) {
 
 void startRendering(SaverSession& session) {
     session.renderJob = {{session.directDraw.get(), session.primarySurface.get(),
-                          session.pictureSurface.get(), sessionTarget, &session},
+                          session.pictureSurface.get(), sessionTarget, &session, session.window},
                          &session.settings,
                          session.stored.lastPictureName,
                          &session.stored.lastPictureSearchDone,

@@ -75,11 +75,11 @@ class SaverSession {
 
     // The shutdown runs once, whichever message starts it.
     ShutdownOnce shutdownOnce;
-    // A wallpaper that no file would take. Set by the shutdown, which runs inside the
-    // window procedure, and told once the message loop has ended: a message box shown from
-    // the window procedure would sit behind the topmost saver window and be closed at once
-    // by the quit that follows.
-    bool wallpaperNoticePending = false;
+    // A wallpaper that no file would take: the files and reasons. Set by the shutdown, which runs
+    // inside the window procedure, and told once the message loop has ended: a message box shown
+    // from the window procedure would sit behind the topmost saver window and be closed at once by
+    // the quit that follows.
+    std::string wallpaperNotice;
 
   private:
     mutable CRITICAL_SECTION targetLock_;

@@ -44,8 +44,9 @@ class WindowsShutdown : public ShutdownSteps {
                    SRCCOPY);
         }
         // Selected nowhere and with the surface's context given back, the frame can be written.
-        if (install && writeWallpaper(frame.get()) == WallpaperOutcome::NoWritableFile)
-            session_.wallpaperNoticePending = true;
+        std::string failures;
+        if (install && writeWallpaper(frame.get(), failures) == WallpaperOutcome::NoWritableFile)
+            session_.wallpaperNotice = failures;
     }
 
     void restoreDisplayMode() override { session_.directDraw->RestoreDisplayMode(); }
@@ -107,9 +108,10 @@ void shutdown(HWND window) {
 }
 
 void showDeferredNotices(SaverSession& session) {
-    if (!session.wallpaperNoticePending)
+    if (session.wallpaperNotice.empty())
         return;
-    session.wallpaperNoticePending = false;
+    const std::string notice = std::move(session.wallpaperNotice);
+    session.wallpaperNotice.clear();
     // The saver's windows go first, and with them whatever is still queued, the quit
     // included: a message box returns at once while a quit is pending.
     if (session.window)
@@ -117,5 +119,5 @@ void showDeferredNotices(SaverSession& session) {
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     }
-    reportFileOpenFailed(true);
+    reportWallpaperNotSaved(notice, true);
 }
