@@ -79,6 +79,7 @@ class ScreenCanvas : public RendererCanvas {
     std::int32_t height() const override { return height_; }
     std::int32_t loadPicture(const char* fileName, bool cutBackground) override {
         faultIfSeamArmed("render-fault");
+        faultIfDecodeSeamArmed(fileName);
         if (testSeamArmedOnce(deafSeam)) {
             appendTestLog(deafSeam, "deaf.log", "deaf");
             Sleep(deafStretchMs);

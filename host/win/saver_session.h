@@ -64,8 +64,12 @@ class SaverSession {
     const StoredSettings& stored() const { return stored_; }
     // Loads the settings and hands them to the renderers; false when they cannot be read.
     bool loadStored();
-    // The primary's remembered picture, as the shutdown writes it.
+    // The primary's remembered picture, as the shutdown writes it, and the picture its show
+    // is decoding, as a fault records it.
     const char* rememberedPicture() const { return renderers_.primary().rememberedPicture(); }
+    const PictureUnderDecode& pictureUnderDecode() const {
+        return renderers_.primary().pictureUnderDecode();
+    }
 
     // The shutdown runs once, whichever message starts it.
     ShutdownOnce& shutdownOnce() { return shutdownOnce_; }

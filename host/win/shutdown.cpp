@@ -8,6 +8,8 @@
 #include "pictures/win/wallpaper_generator.h"
 #include "settings/win/settings_store.h"
 
+#include <new>
+
 namespace {
 
 // The render threads answer a stop between two draws or frames, well within this bound; a
@@ -62,6 +64,17 @@ class WindowsShutdown : public ShutdownSteps {
     SaverSession& session_;
 };
 
+// Whether the preview ends on the folder the settings file holds now, after an OK or a Cancel.
+bool previewFolderSaved(SaverSession& session) {
+    try {
+        StoredSettings saved;
+        return loadSettings(saved) &&
+               saved.imagesFolder == session.renderers().primary().settings().latest().imagesFolder;
+    } catch (const std::bad_alloc&) {
+        return false; // the remembered picture stays as it was
+    }
+}
+
 void shutdown(SaverSession& session) {
     ShutdownFacts facts;
     facts.mode = session.mode();
@@ -71,6 +84,7 @@ void shutdown(SaverSession& session) {
     facts.hasDirectDraw = session.display().directDraw() != nullptr;
     facts.hasPrimarySurface = session.display().primarySurface() != nullptr;
     facts.hasRenderThread = session.renderers().anyThread();
+    facts.previewFolderSaved = facts.mode != RunMode::Configure || previewFolderSaved(session);
     WindowsShutdown steps(session);
     runShutdown(session.shutdownOnce(), facts, steps);
 }

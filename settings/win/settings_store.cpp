@@ -118,6 +118,16 @@ bool loadRememberedPicture(const std::string& installDir, char* lastPictureName)
     return true;
 }
 
+// Whatever the file holds, at most its budget is read and only well-formed records are kept.
+SkippedPictures loadSkippedPictures(const std::string& installDir) {
+    ScopedHandle file = openExisting(pathInFolder(installDir, skippedPicturesFileName));
+    if (!file)
+        return {};
+    std::vector<std::uint8_t> buffer(skippedPicturesFileMax);
+    DWORD delivered = readBytes(file.get(), buffer.data(), DWORD(buffer.size()));
+    return parseSkippedPictures(buffer.data(), delivered);
+}
+
 } // namespace
 
 bool readInstallDir(std::string& dir, std::size_t bufferSize) {
@@ -144,6 +154,7 @@ bool loadSettings(StoredSettings& stored) {
     std::string installDir;
     if (!readFullInstallDir(installDir))
         return false;
+    stored.skippedPictures = loadSkippedPictures(installDir);
 
     ScopedHandle file = openExisting(pathInFolder(installDir, settingsFileName));
     LONGLONG size = file ? fileSize(file.get()) : -1;

@@ -3,6 +3,7 @@
 // thread also uses.
 #pragma once
 
+#include "engine/skipped_pictures.h"
 #include "settings/settings_record.h"
 
 #include <cstddef>
@@ -20,6 +21,8 @@ struct StoredSettings {
     char lastPictureName[lastPictureNameSize] = {};
     // 0: the first scan must skip forward to lastPictureName; 1: nothing to look for.
     std::uint8_t lastPictureSearchDone = 0;
+    // Pictures whose decode faulted in an earlier run, passed by while unchanged.
+    SkippedPictures skippedPictures;
 };
 
 // Buffer sizes for reading "Install_Dir": the start-up read and the dialog's
@@ -34,8 +37,8 @@ bool readInstallDir(std::string& dir, std::size_t bufferSize = installDirReadSiz
 // never through the current directory. An "Install_Dir" that is not a full path counts as
 // missing.
 
-// Fills the record, the images folder and the remembered picture. False means the program
-// must end at once.
+// Fills the record, the images folder, the remembered picture and the pictures to pass by.
+// False means the program must end at once.
 bool loadSettings(StoredSettings& stored);
 // Writes the record and the images folder to "vellutor.set" in the install folder as the
 // registry names it now, replacing the old file only once the new one is complete. A file

@@ -495,6 +495,28 @@ def test_folder_browser_choice_and_cancel(bench):
     bench.driver("click", dialog.hwnd, OK)
     ended(saver, "OK")
     expect(bench.read_settings()[16:], chosen.encode() + b"\0", "folder in vellutor.set")
+    expect(bench.read_fsl(), b"t.bmp\0", "vellutor.fsl naming the saved folder's picture")
+
+
+def test_cancel_after_choosing_a_folder_leaves_the_remembered_picture(bench):
+    # The chosen folder is never saved: the next start would look for its picture in vain.
+    chosen = r"C:\chosen"
+    os.makedirs(bench.unix_path(chosen), exist_ok=True)
+    pictures.write(bench.unix_path(chosen + "\\t.bmp"), solid(TEAL))
+    add_solid(bench, "a.bmp", ORANGE)
+    bench.write_fsl(b"a.bmp\0")
+    saver, dialog = open_dialog(bench, settings_bytes(folder=bench.images_dir, **PLAYING))
+    area = preview_area(bench, dialog)
+    bench.driver("click", dialog.hwnd, SET_FOLDER)
+    browser = wait_for(lambda: remote(bench, "owned", dialog.hwnd).get("window"), 20,
+                       "the folder browser")
+    remote(bench, "browse", int(browser.split()[0]), chosen)
+    bench.driver("click", int(browser.split()[0]), 1)
+    wait_for(lambda: near(dominant(grab(bench, area)), TEAL), 20,
+             "a picture from the chosen folder")
+    bench.driver("command", dialog.hwnd, CANCEL)
+    ended(saver, "Cancel")
+    expect(bench.read_fsl(), b"a.bmp\0", "vellutor.fsl after Cancel")
 
 
 def test_dialog_keeps_answering_while_holding_the_preview_under_load(bench):
