@@ -45,8 +45,9 @@ class WindowsShutdown : public ShutdownSteps {
                    SRCCOPY);
         }
         // Selected nowhere and with the surface's context given back, the frame can be written.
-        if (install && writeWallpaper(frame.get()) == WallpaperOutcome::NoWritableFile)
-            session_.noteWallpaperNotice();
+        std::string failures;
+        if (install && writeWallpaper(frame.get(), failures) == WallpaperOutcome::NoWritableFile)
+            session_.noteWallpaperNotice(std::move(failures));
     }
 
     void restoreDisplayMode() override { session_.display().restoreMode(); }
@@ -97,7 +98,8 @@ void endSaver(SaverSession& session) {
 }
 
 void showDeferredNotices(SaverSession& session) {
-    if (!session.takeWallpaperNotice())
+    const std::string notice = session.takeWallpaperNotice();
+    if (notice.empty())
         return;
     // The saver's windows go first, and with them whatever is still queued, the quit
     // included: a message box returns at once while a quit is pending.
@@ -106,5 +108,5 @@ void showDeferredNotices(SaverSession& session) {
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     }
-    reportFileOpenFailed(true);
+    reportWallpaperNotSaved(notice, true);
 }

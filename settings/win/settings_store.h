@@ -40,12 +40,18 @@ bool readInstallDir(std::string& dir, std::size_t bufferSize = installDirReadSiz
 // Fills the record, the images folder, the remembered picture and the pictures to pass by.
 // False means the program must end at once.
 bool loadSettings(StoredSettings& stored);
+// How a save went: the file it was for and, when it failed, the system's error code.
+struct SaveOutcome {
+    std::string path; // the bare file name when the install folder cannot be told
+    std::uint32_t error = 0;
+    bool saved() const { return error == 0; }
+};
+
 // Writes the record and the images folder to "vellutor.set" in the install folder as the
-// registry names it now, replacing the old file only once the new one is complete. A file
-// that cannot be created or replaced, or an install folder that cannot be told, counts as
-// success (nothing written anywhere); a write that delivers nothing is a failure and leaves
-// the old file untouched.
-bool saveSettings(const SaverSettings& record, const std::string& imagesFolder);
+// registry names it now, replacing the old file only once the new one is complete. Any
+// failure (the install folder unknown, the file held or read-only, a full disk) leaves the
+// old file untouched and is reported, so that the user can be told.
+SaveOutcome saveSettings(const SaverSettings& record, const std::string& imagesFolder);
 // Writes `name` (lastPictureNameSize bytes at most) with its NUL to "vellutor.fsl" in the
 // install folder; silent on failure.
 void writeRememberedPicture(const char* name);
