@@ -10,7 +10,6 @@
 
 namespace {
 
-
 // "<bits per pixel> <1 when it locks>"
 void sayFormat(const char* name, IDirectDrawSurface3* surface) {
     DDSURFACEDESC description = {};
