@@ -15,6 +15,8 @@
 
 #include <cstdint>
 
+class RenderControl;
+
 // The ripple resources of the render thread. Buffers come from the render heap; nothing is
 // allocated per drop or per frame.
 // Pixels in a block of a Win32 heap, given back on every way out.
@@ -46,9 +48,9 @@ class DropRipple {
   public:
     // `heap` is the render heap and `waterHeap` the water surface's, both outliving the
     // ripple; drops fall within width x height of `target`, which outlives it too and may be
-    // given new surfaces between two drops.
+    // given new surfaces between two drops; every frame is a safe point of `control`.
     DropRipple(HANDLE heap, SurfaceHeap& waterHeap, const RenderTarget& target, std::int32_t width,
-               std::int32_t height);
+               std::int32_t height, RenderControl& control);
     ~DropRipple();
     DropRipple(const DropRipple&) = delete;
     DropRipple& operator=(const DropRipple&) = delete;
@@ -79,6 +81,7 @@ class DropRipple {
 
     HANDLE heap_;
     const RenderTarget& target_;
+    RenderControl& control_;
     std::int32_t width_;
     std::int32_t height_;
     DropPreset preset_ = {};

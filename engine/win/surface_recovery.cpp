@@ -81,8 +81,8 @@ bool SurfaceRecovery::faultDraw() {
     return true;
 }
 
-SurfaceRecovery::SurfaceRecovery(RenderTarget& target)
-    : target_(target), madeAtDepth_(displayBitCount(target.directDraw)) {}
+SurfaceRecovery::SurfaceRecovery(RenderTarget& target, RenderControl& control)
+    : target_(target), control_(control), madeAtDepth_(displayBitCount(target.directDraw)) {}
 
 // Some drivers keep surfaces of the old depth usable and never report them lost, yet what is
 // drawn on them no longer matches the screen.
@@ -174,7 +174,7 @@ void SurfaceRecovery::askSaverToClose() const {
 bool SurfaceRecovery::recover() {
     int remakesLeft = remakeTries;
     for (;;) {
-        if (!renderSleep(restoreStepMs))
+        if (!control_.sleep(restoreStepMs))
             return false;
         switch (restoreBoth()) {
         case Restore::Done:

@@ -12,12 +12,15 @@
 
 #include <ddraw.h>
 
+class RenderControl;
+
 // One per render thread; its methods run on that thread only.
 class SurfaceRecovery {
   public:
     // `target` is the render thread's own copy of what it draws on: surfaces made again
-    // replace the ones it names and are owned here, so they outlive every draw on them.
-    explicit SurfaceRecovery(RenderTarget& target);
+    // replace the ones it names and are owned here, so they outlive every draw on them. Its
+    // waits are safe points of `control`.
+    SurfaceRecovery(RenderTarget& target, RenderControl& control);
     SurfaceRecovery(const SurfaceRecovery&) = delete;
     SurfaceRecovery& operator=(const SurfaceRecovery&) = delete;
 
@@ -43,6 +46,7 @@ class SurfaceRecovery {
     void askSaverToClose() const;
 
     RenderTarget& target_;
+    RenderControl& control_;
     // Surfaces go before the DirectDraw object they were made from.
     ComPtr<IDirectDraw2> remadeDirectDraw_;
     ComPtr<IDirectDrawSurface3> remadeScreen_;

@@ -42,10 +42,10 @@ void writeFileNow(const char* path, const void* data, DWORD size) {
 // A picture whose decode faulted joins the ones the next runs pass by.
 void recordSkippedPictureNow() {
     const SaverSession* session = faultRecord.session;
-    if (!session || !session->pictureUnderDecode.underway.load(std::memory_order_acquire))
+    if (!session || !session->pictureUnderDecode().underway.load(std::memory_order_acquire))
         return;
-    const SkippedPicture& faulted = session->pictureUnderDecode.picture;
-    faultRecord.skipped = session->stored.skippedPictures;
+    const SkippedPicture& faulted = session->pictureUnderDecode().picture;
+    faultRecord.skipped = session->stored().skippedPictures;
     faultRecord.skipped.add(faulted.name, faulted.stamp);
     const std::size_t size = serializeSkippedPictures(faultRecord.skipped, faultRecord.skippedFile);
     writeFileNow(faultRecord.skippedPicturesPath, faultRecord.skippedFile, DWORD(size));
@@ -57,10 +57,10 @@ void recordSkippedPictureNow() {
 // changes end with the fault: the file keeps its picture of the saved folder.
 void writeRememberedPictureNow() {
     const SaverSession* session = faultRecord.session;
-    if (!session || (!session->saver && !session->preview))
+    if (!session || session->configure())
         return;
     char name[lastPictureNameSize];
-    const char* remembered = session->stored.lastPictureName;
+    const char* remembered = session->rememberedPicture();
     std::size_t length = strnlen(remembered, lastPictureNameSize - 1);
     std::memcpy(name, remembered, length);
     name[length] = '\0';
@@ -71,9 +71,9 @@ void writeRememberedPictureNow() {
 // ending does; the system's registry mode when that fails.
 void restoreDisplayNow() {
     const SaverSession* session = faultRecord.session;
-    if (!session || !session->saver || !session->displayModeChanged)
+    if (!session || !session->saver() || !session->display().modeChanged())
         return;
-    IDirectDraw2* directDraw = session->directDraw.get();
+    IDirectDraw2* directDraw = session->display().directDraw();
     if (!directDraw || FAILED(directDraw->RestoreDisplayMode()))
         ChangeDisplaySettingsA(nullptr, 0);
 }

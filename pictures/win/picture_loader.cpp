@@ -305,10 +305,12 @@ long playMetafile(IDirectDrawSurface3* surface, HENHMETAFILE metafile, int width
     return copyBetween(dc.get(), copyDC.get(), width, height) ? 0 : pictureFailed;
 }
 
-void noDetach() {}
-bool noAttach() {
-    return true;
-}
+// Nobody waits for the thread while it decodes.
+class NoFence : public DecodeFence {
+  public:
+    void detach() const override {}
+    bool attach() const override { return true; }
+};
 
 // Detached for its lifetime unless attached earlier; attaching again on every way out.
 class DetachedStretch {
@@ -334,8 +336,7 @@ class DetachedStretch {
 
 long loadPictureToSurface(IDirectDrawSurface3* surface, const char* path, PictureFormat format,
                           bool cutBackground) {
-    return loadPictureToSurface(surface, path, format, cutBackground,
-                                DecodeFence{noDetach, noAttach});
+    return loadPictureToSurface(surface, path, format, cutBackground, NoFence());
 }
 
 long loadPictureToSurface(IDirectDrawSurface3* surface, const char* path, PictureFormat format,

@@ -9,26 +9,24 @@
 
 namespace {
 
-bool measure(void*, HWND, PreviewRect&) {
-    return false;
-}
-bool rendering(void*) {
-    return false;
-}
-bool rebuild(void*, DWORD) {
-    return false;
-}
-bool openHomePage() {
-    return false;
-}
+// A preview with nothing to draw on.
+class NoPreview : public SettingsPreview {
+  public:
+    Renderer& renderer() override { return renderer_; }
+    bool measure(HWND, PreviewRect&) override { return false; }
+    PreviewRebuild rebuild(DWORD) override { return PreviewRebuild::Failed; }
+    bool openHomePage() override { return false; }
+
+  private:
+    Renderer renderer_{0, [](const std::string&) { return std::string(); }};
+};
 
 } // namespace
 
 int main() {
     InitCommonControls();
-    SettingsMailbox mailbox;
-    const PreviewHost host = {nullptr, measure, rendering, rebuild, openHomePage, &mailbox};
-    HWND dialog = createSettingsDialog(GetModuleHandleA(nullptr), host);
+    NoPreview preview;
+    HWND dialog = createSettingsDialog(GetModuleHandleA(nullptr), preview);
     if (!dialog)
         return 2;
     const LRESULT big = SendMessageA(dialog, WM_GETICON, ICON_BIG, 0);

@@ -1,6 +1,7 @@
 // Probe for the surface recovery: the display's colour depth changes under surfaces made for
 // another; prints what the old primary's Restore answers and what recovery makes of it.
 // Usage: probe_surface_recovery <width> <height> (the screen's size).
+#include "engine/win/render_control.h"
 #include "engine/win/surface_recovery.h"
 #include "probe_display.h"
 
@@ -8,10 +9,6 @@
 #include <cstdlib>
 
 namespace {
-
-TargetGeometry wholeScreen(const void*) {
-    return {0, 0, 64, 48, 0, 0};
-}
 
 // "<bits per pixel> <1 when it locks>"
 void sayFormat(const char* name, IDirectDrawSurface3* surface) {
@@ -38,9 +35,11 @@ int main(int argc, char** argv) {
     mode.dmPelsHeight = static_cast<DWORD>(std::atoi(argv[2]));
     mode.dmBitsPerPel = 16;
     mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL;
-    RenderTarget target = {display.directDraw(), primary.get(), picture.get(), wholeScreen,
-                           nullptr};
-    SurfaceRecovery recovery(target);
+    TargetPlace wholeScreen;
+    wholeScreen.set({0, 0, 64, 48, 0, 0});
+    RenderTarget target = {display.directDraw(), primary.get(), picture.get(), &wholeScreen};
+    RenderControl control; // never held nor stopped: the recovery's waits just sleep
+    SurfaceRecovery recovery(target, control);
     if (!primary || !picture || ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) != 0)
         return 3;
     std::printf("restore %08lx\n", static_cast<unsigned long>(primary->Restore()));
