@@ -13,6 +13,9 @@ CANCEL = 2
 REVEAL_STEPS = 13
 FRAMES_PER_DROP = {0: 130, 1: 240, 2: 360, 3: 440, 4: 560}
 DROP_TOLERANCE = 0.15
+# The show's clock: a drop lasts its frames at 60 a second on any display.
+STEPS_PER_SECOND = 60
+FAST_DISPLAY_TOLERANCE = 0.05
 
 
 class PaceLog:
@@ -86,21 +89,30 @@ def check_reveal_and_drops(log, cycle, wave_size, what):
            % (what, REVEAL_STEPS, reveal_refreshes))
 
 
-@options(seams=["pace-log"])
-def test_default_settings_keep_each_picture_five_seconds_at_sixty_hertz(bench):
+def check_default_pictures(bench, refresh_hz, what):
     # The defaults: one drop of wave size 2 per picture, no hold.
     saver = start_with_pictures(bench)
     log = wait_for(lambda: pictures_logged(bench, 2), 45, "two pictures in the pace log",
                    interval=0.5)
     bench.key("a")
     expect(saver.wait(30), 0, "exit code")
-    expect(log.refresh_hz, 60, "refresh rate paced at on a screen that reports none")
+    expect(log.refresh_hz, refresh_hz, "refresh rate paced at " + what)
     starts = [t for kind, t in log.marks if kind == "P"]
     for number, (began, ended) in enumerate(zip(starts, starts[1:]), 1):
         expect(ended - began >= 5.0, True,
                "picture %d on screen at least 5 s, saw %.2f s" % (number, ended - began))
     for number, cycle in enumerate(log.pictures(), 1):
         check_reveal_and_drops(log, cycle, 2, "picture %d" % number)
+
+
+@options(seams=["pace-log"])
+def test_default_settings_keep_each_picture_five_seconds_at_sixty_hertz(bench):
+    check_default_pictures(bench, 60, "on a screen that reports none")
+
+
+@options(seams=["pace-log", "refresh-144"])
+def test_default_settings_keep_each_picture_five_seconds_on_a_144_hertz_display(bench):
+    check_default_pictures(bench, 144, "on a screen that reports 144 Hz")
 
 
 @options(seams=["pace-log"])
@@ -147,19 +159,30 @@ def paced_drop_durations(bench, *sizes):
                               for f in lines if f and f[0] == "paced"}
 
 
-def check_drop_durations(bench, sizes, what):
-    refresh_hz, drops = paced_drop_durations(bench, *sizes)
-    expect(refresh_hz, 60, "%s: refresh rate paced at" % what)
+def check_drop_durations(bench, sizes, what, refresh_hz=60, tolerance=DROP_TOLERANCE):
+    paced_hz, drops = paced_drop_durations(bench, *sizes)
+    expect(paced_hz, refresh_hz, "%s: refresh rate paced at" % what)
     expect(sorted(drops), sorted(sizes), "%s: wave sizes measured" % what)
     for size, (frames, lasted, expected) in sorted(drops.items()):
         expect(frames, FRAMES_PER_DROP[size], "%s: frames of a wave-size-%d drop" % (what, size))
-        expect(abs(lasted - expected) <= DROP_TOLERANCE * expected, True,
-               "%s: wave-size-%d drop lasting %.3f s in the process, frames / refresh %.3f s "
-               "(within %d %%)" % (what, size, lasted, expected, DROP_TOLERANCE * 100))
+        expect(abs(expected - frames / STEPS_PER_SECOND) < 1e-3, True,
+               "%s: the probe's expected duration %.3f s is frames / 60" % (what, expected))
+        expect(abs(lasted - expected) <= tolerance * expected, True,
+               "%s: wave-size-%d drop lasting %.3f s in the process, frames / 60 %.3f s "
+               "(within %d %%)" % (what, size, lasted, expected, tolerance * 100))
 
 
 def test_a_drop_lasts_its_frames_at_the_refresh_rate(bench):
     check_drop_durations(bench, (0, 1), "32-bit screen")
+
+
+@options(seams=["refresh-75"])
+def test_drops_last_as_long_on_displays_faster_than_sixty_hertz(bench):
+    # The probe links the test build; each run arms the rate its display reports.
+    for refresh_hz in (75, 120, 144, 240):
+        bench.seams = ["refresh-%d" % refresh_hz]
+        check_drop_durations(bench, (0, 1), "a display at %d Hz" % refresh_hz, refresh_hz,
+                             FAST_DISPLAY_TOLERANCE)
 
 
 @options(depth=8)
