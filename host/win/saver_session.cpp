@@ -1,5 +1,7 @@
 #include "host/win/saver_session.h"
 
+#include "engine/win/render_control.h"
+
 namespace {
 
 class TargetLock {
@@ -42,4 +44,17 @@ bool SaverSession::measure(HWND measured) {
     setTarget({client.left + origin.x, client.top + origin.y, client.right + origin.x,
                client.bottom + origin.y, origin.x, origin.y});
     return true;
+}
+
+void SaverSession::displayStateChanged(DisplayState state) {
+    switch (displayHold_.onState(state)) {
+    case DisplayPowerHold::Change::Hold:
+        holdRender();
+        break;
+    case DisplayPowerHold::Change::Release:
+        releaseRender();
+        break;
+    case DisplayPowerHold::Change::None:
+        break;
+    }
 }

@@ -4,7 +4,9 @@
 #pragma once
 
 #include "engine/reveal.h"
+#include "host/display_power.h"
 #include "host/shutdown_plan.h"
+#include "host/win/display_power_notify.h"
 #include "host/win/home_page_launch.h"
 #include "engine/win/render_target.h"
 #include "engine/win/settings_mailbox.h"
@@ -77,7 +79,14 @@ class SaverSession {
     // by the quit that follows.
     bool wallpaperNoticePending = false;
 
+    // The full-screen window's registration for the display's power notifications, and
+    // what one of them says: the render thread holds while the display is off and goes on
+    // where it was once it is on or dimmed. Window thread only.
+    DisplayPowerNotifications displayPower;
+    void displayStateChanged(DisplayState state);
+
   private:
+    DisplayPowerHold displayHold_;
     mutable CRITICAL_SECTION targetLock_;
     TargetGeometry target_ = {};
 };

@@ -1,6 +1,8 @@
 #include "host/win/saver_window.h"
 
 #include "host/win/display.h"
+#include "host/win/display_power_notify.h"
+#include "engine/win/test_seams.h"
 #include "host/win/home_page_launch.h"
 #include "host/win/monitor_covers.h"
 #include "resources/win/scoped.h"
@@ -36,8 +38,10 @@ DWORD WINAPI previewTracker(void* parameter) {
     return 0;
 }
 
-LRESULT onCreate(SaverSession& session) {
+LRESULT onCreate(SaverSession& session, HWND window) {
     session.mouseReference = {0, 0};
+    if (session.saver)
+        session.displayPower = DisplayPowerNotifications(window);
     if (session.preview) {
         // The tracker ends by itself once the window is gone; the session waits for that
         // before it goes.
@@ -132,7 +136,7 @@ LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         return DefWindowProcA(window, message, wParam, lParam);
     switch (message) {
     case WM_CREATE:
-        return onCreate(*session);
+        return onCreate(*session, window);
     case WM_DESTROY:
         endSaver(window);
         return 0;
@@ -170,6 +174,13 @@ LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         return 0;
     case WM_DISPLAYCHANGE:
         onDisplayChange(*session);
+        return 0;
+    case WM_POWERBROADCAST:
+        session->displayStateChanged(displayStateOfBroadcast(wParam, lParam));
+        return TRUE;
+    case displayPowerTestMessage:
+        if (testSeamArmed("display-power"))
+            session->displayStateChanged(displayStateOfTestMessage(wParam));
         return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);
