@@ -214,6 +214,26 @@ constexpr std::uint32_t shownAhead = 16;
 static_assert(pairsPerBlock >= 2 * (1 + 255 + shownAhead),
               "a block holds the longest draw and the look-ahead twice");
 
+// Four lanes in one vector register (SSE2 on the saver's processors).
+typedef std::uint32_t Lanes4 __attribute__((vector_size(16)));
+constexpr std::uint32_t lanesPerVector = 4;
+// Positions are scaled in the vectors only below this bound, where the product of a number
+// and the range stays under 2^30 and the division by 32767 is exact as shifts and adds.
+constexpr std::uint32_t largestVectorBound = 32766;
+
+// upTo for four numbers at once: RandomGenerator::scaled of each lane's state.
+inline Lanes4 scaledLanes(Lanes4 state, std::uint32_t n) {
+    const Lanes4 r = (state >> 16) & 0x7FFFu;
+    const Lanes4 product = r * (n + 1u);
+    const Lanes4 quotient = (product + (product >> 15) + 1u) >> 15; // product / 32767
+    const Lanes4 largest = reinterpret_cast<Lanes4>(r == 32767u);
+    return (quotient & ~largest) | (Lanes4{n, n, n, n} & largest);
+}
+
+inline void storeLanes(std::uint32_t* to, Lanes4 values) {
+    std::memcpy(to, &values, sizeof(values));
+}
+
 class PairRing {
   public:
     PairRing(std::uint32_t state, std::uint32_t boundX, std::uint32_t boundY,
@@ -221,30 +241,29 @@ class PairRing {
         : before_(state), boundX_(boundX), boundY_(boundY), mapWidth_(mapWidth) {
         for (std::uint32_t lane = 0; lane < lanes; ++lane) {
             state = state * RandomGenerator::multiplier + RandomGenerator::increment;
-            laneX_[lane] = state;
+            laneX_[lane / lanesPerVector][lane % lanesPerVector] = state;
             state = state * RandomGenerator::multiplier + RandomGenerator::increment;
-            laneY_[lane] = state;
+            laneY_[lane / lanesPerVector][lane % lanesPerVector] = state;
         }
     }
 
     // Makes the pairs up to `taken` + the ring's size; the last pair taken stays, since it
     // holds the generator's state.
     void fill(std::uint32_t taken) {
-        if (taken > 0)
-            before_ = yState_[(taken - 1) & mask];
         constexpr RandomGenerator::Jump step = RandomGenerator::jump(2 * lanes);
         for (; made_ + lanes < taken + pairsPerBlock; made_ += lanes) {
             const std::uint32_t at = made_ & mask;
-            for (std::uint32_t lane = 0; lane < lanes; ++lane) {
-                const std::uint32_t x = laneX_[lane], y = laneY_[lane];
-                xState_[at + lane] = x;
-                yState_[at + lane] = y;
-                const std::uint32_t px = upToFrom(x, boundX_), py = upToFrom(y, boundY_);
-                px_[at + lane] = px;
-                py_[at + lane] = py;
-                cell_[at + lane] = py * mapWidth_ + px;
-                laneX_[lane] = x * step.multiply + step.add;
-                laneY_[lane] = y * step.multiply + step.add;
+            for (std::uint32_t v = 0; v < lanes / lanesPerVector; ++v) {
+                const std::uint32_t to = at + v * lanesPerVector;
+                const Lanes4 x = laneX_[v], y = laneY_[v];
+                storeLanes(xState_ + to, x);
+                storeLanes(yState_ + to, y);
+                const Lanes4 px = scaledLanes(x, boundX_), py = scaledLanes(y, boundY_);
+                storeLanes(px_ + to, px);
+                storeLanes(py_ + to, py);
+                storeLanes(cell_ + to, py * mapWidth_ + px);
+                laneX_[v] = x * step.multiply + step.add;
+                laneY_[v] = y * step.multiply + step.add;
             }
         }
     }
@@ -265,12 +284,13 @@ class PairRing {
     std::uint32_t px_[pairsPerBlock], py_[pairsPerBlock], cell_[pairsPerBlock];
 
   private:
-    std::uint32_t before_; // the generator before the first pair
+    const std::uint32_t before_; // the generator before the first pair
     std::uint32_t made_ = 0;
     const std::uint32_t boundX_, boundY_, mapWidth_;
-    std::uint32_t laneX_[lanes], laneY_[lanes]; // the next pair of each lane
+    Lanes4 laneX_[lanes / lanesPerVector], laneY_[lanes / lanesPerVector]; // each lane's next pair
 };
-static_assert((pairsPerBlock & (pairsPerBlock - 1)) == 0 && pairsPerBlock % lanes == 0,
+static_assert((pairsPerBlock & (pairsPerBlock - 1)) == 0 && pairsPerBlock % lanes == 0 &&
+                  lanes % lanesPerVector == 0,
               "ring positions are masked and filled a lane set at a time");
 
 template <int Bytes> bool runPackedStep(StepPlan& plan, const PixelFormat<Bytes> format) {
@@ -442,6 +462,8 @@ bool revealAtDepth(StepPlan& plan, const SurfaceView& screen, const SurfaceView&
     plan.backgroundKey = plan.cut ? format.read(picture.bits).key : 0;
     if (!targetFits(plan))
         return runStep<Bytes, true>(plan, format);
+    if (plan.boundX > largestVectorBound || plan.boundY > largestVectorBound)
+        return runStep<Bytes, false>(plan, format);
     const PackedMap packed(revealMap);
     if (packed.bits() == nullptr)
         return runStep<Bytes, false>(plan, format);
