@@ -217,8 +217,8 @@ static_assert(pairsPerBlock >= 2 * (1 + 255 + shownAhead),
 // Four lanes in one vector register (SSE2 on the saver's processors).
 typedef std::uint32_t Lanes4 __attribute__((vector_size(16)));
 constexpr std::uint32_t lanesPerVector = 4;
-// Positions are scaled in the vectors only below this bound, where the product of a number
-// and the range stays under 2^30 and the division by 32767 is exact as shifts and adds.
+// Positions are scaled in the vectors only up to this bound: the product of a number and the
+// range then stays under 2^30, where the division by 32767 as shifts and adds is exact.
 constexpr std::uint32_t largestVectorBound = 32766;
 
 // upTo for four numbers at once: RandomGenerator::scaled of each lane's state.
