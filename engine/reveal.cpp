@@ -65,7 +65,7 @@ struct StepPlan {
     bool cut;
     std::uint32_t backgroundKey;
     std::int32_t scatter;
-    bool (*stopRequested)();
+    const RevealStop* stopRequested;
     RandomGenerator* random;
     std::uint32_t firstRow;  // where an interrupted step goes on
     std::uint32_t stoppedAt; // the first row not drawn, when a stop request ended the step
@@ -98,11 +98,11 @@ template <int Bytes, bool Checked> bool runStep(StepPlan& plan, const PixelForma
     const std::uint32_t mapHeight = static_cast<std::uint32_t>(plan.mapHeight);
     const bool cut = plan.cut;
     const std::uint32_t backgroundKey = plan.backgroundKey;
-    bool (*const stopRequested)() = plan.stopRequested;
+    const RevealStop* const stopRequested = plan.stopRequested;
 
     RandomGenerator random = *plan.random;
     for (std::uint32_t row = plan.firstRow; row < rows; ++row) {
-        if (stopRequested != nullptr && stopRequested()) {
+        if (stopRequested != nullptr && stopRequested->requested()) {
             *plan.random = random;
             plan.stoppedAt = row;
             return false;
@@ -304,7 +304,7 @@ template <int Bytes> bool runPackedStep(StepPlan& plan, const PixelFormat<Bytes>
     const std::ptrdiff_t screenPitch = plan.screenPitch;
     const std::ptrdiff_t picturePitch = plan.picturePitch;
     std::uint32_t* const shown = plan.shown;
-    bool (*const stopRequested)() = plan.stopRequested;
+    const RevealStop* const stopRequested = plan.stopRequested;
     const std::uint32_t writesPerDraw = 1u + static_cast<std::uint32_t>(scatter);
     const std::uint32_t pairsPerDraw = 1u + static_cast<std::uint32_t>(scatter);
     WriteBuffer<Bytes> writes(plan.screen, plan.picture, format, plan.cut, plan.backgroundKey);
@@ -314,7 +314,7 @@ template <int Bytes> bool runPackedStep(StepPlan& plan, const PixelFormat<Bytes>
     constexpr std::uint32_t mask = PairRing::mask;
     std::uint32_t next = 0; // pairs taken
     for (std::uint32_t row = plan.firstRow; row < rows; ++row) {
-        if (stopRequested != nullptr && stopRequested()) {
+        if (stopRequested != nullptr && stopRequested->requested()) {
             writes.flush();
             plan.random->state = pairs.stateAfter(next);
             plan.stoppedAt = row;

@@ -12,6 +12,9 @@
 #include "engine/frame_schedule.h"
 
 #include <cstdint>
+#include <string>
+
+class RenderControl;
 
 enum class PacedFrame : char {
     Reveal = 'R',
@@ -23,9 +26,11 @@ class FramePacer {
   public:
     // Measures at once whether `directDraw`'s vertical-blank wait really waits (it takes a
     // few refreshes); if not, or without `directDraw`, frames are paced by a
-    // high-resolution timer at the display's refresh rate. The rate is `monitor`'s, or the
-    // primary display's without one.
-    explicit FramePacer(IDirectDraw2* directDraw, HMONITOR monitor = nullptr);
+    // high-resolution timer at the display's refresh rate: `monitor`'s, or the primary
+    // display's without one. Its waits are safe points of `control`. The test build's pace
+    // log goes to `paceLogName` beside the program.
+    FramePacer(IDirectDraw2* directDraw, RenderControl& control,
+               const std::string& paceLogName = "pace.log", HMONITOR monitor = nullptr);
     ~FramePacer();
     FramePacer(const FramePacer&) = delete;
     FramePacer& operator=(const FramePacer&) = delete;
@@ -45,6 +50,7 @@ class FramePacer {
     bool waitOnTimer(std::int64_t dueAt);
     void record(char kind);
 
+    RenderControl& control_;
     IDirectDraw2* directDraw_ = nullptr; // set only when its wait for the blank is real
     HANDLE timer_ = nullptr;
     bool highResolution_ = false;
