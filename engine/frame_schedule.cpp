@@ -49,6 +49,10 @@ std::int64_t StepClock::nextStepAt(std::int64_t now) {
     const std::int64_t shown = nearestRefresh(origin_, refreshPeriod_, deadline);
     if (shown > now)
         return shown;
+    // Late by less than a step, as when the thread was kept from the processor a moment:
+    // the next refresh, and the clock keeps its deadlines.
+    if (now - deadline < stepTicks_ / stepParts_)
+        return nextRefreshAfter(origin_, refreshPeriod_, now);
     base_ = nextRefreshAfter(origin_, refreshPeriod_, now);
     steps_ = 0;
     return base_;

@@ -25,7 +25,8 @@ constexpr std::uint32_t showStepsPerSecond = 60;
 // in ticks of one clock). A display faster than the clock shows each step on the refresh
 // nearest its deadline and holds it through the refreshes between; at the clock's rate or
 // slower every refresh shows the next step. A step too late for its refresh goes to the next
-// one and the clock goes on from there, so lateness is never made up for by a rush.
+// one; when it is late by a whole step or more (a slow load, a hold) the clock goes on from
+// there, so that such lateness is never made up for by a rush.
 class StepClock {
   public:
     StepClock(std::int64_t ticksPerSecond, std::uint32_t refreshHz, std::int64_t origin);

@@ -140,13 +140,21 @@ TEST(StepClock, ALateStepGoesToTheNextRefreshAndLaterStepsAreNotRushed) {
     StepClock clock(ticksPerSecond, 144, 0);
     const std::int64_t refresh = clock.refreshPeriod();
     std::int64_t at = clock.nextStepAt(1000);
-    at = clock.nextStepAt(at + 5 * refresh + 10); // a step that took five refreshes
-    EXPECT_EQ(at, 8 * refresh) << "the refresh after the late step is ready (first on 2)";
+    at = clock.nextStepAt(at + 8 * refresh + 10); // late by more than a step
+    EXPECT_EQ(at, 11 * refresh) << "the refresh after the late step is ready (first on 2)";
     for (int step = 0; step < 20; ++step) {
         const std::int64_t next = clock.nextStepAt(at + 1000);
         EXPECT_GE(next - at, 2 * refresh) << "step " << step << " rushed after a late one";
         at = next;
     }
+    // A step late by less than a step goes to the next refresh; the ones after keep their
+    // deadlines, so a drop does not grow longer with every moment the thread waits.
+    StepClock steady(ticksPerSecond, 120, 0);
+    const std::int64_t period120 = steady.refreshPeriod();
+    std::int64_t shown = steady.nextStepAt(1000); // refresh 2
+    shown = steady.nextStepAt(shown + 5 * period120 / 2); // due on 4, ready after it
+    EXPECT_EQ(shown, 4 * period120 + period120) << "the refresh after the late one";
+    EXPECT_EQ(steady.nextStepAt(shown + 1000), 6 * period120) << "back on its deadline";
     // And a display off for a minute resumes at the refresh after, not with a minute of steps.
     const std::int64_t resumed = clock.nextStepAt(at + 60 * ticksPerSecond);
     EXPECT_LE(resumed - (at + 60 * ticksPerSecond), refresh);
