@@ -5,10 +5,12 @@ the display's refresh) beside the same saver with pacing switched off (the test 
 the "unpaced-frames" seam: every frame as fast as the machine makes it, as before pacing).
 A third run, paced with the longest usage period (36 drops per picture), shows what the
 drops alone cost, so that the rest of the default figure is the per-picture work (loading,
-fitting and the 13 reveal steps).
+fitting and the 13 reveal steps). A fourth, paced, shows a folder of three files in formats
+the default settings accept, with content that no check accepts: what the saver costs while
+every picture fails to load.
 
     python3 bench/cpu_use.py [--seconds N] [--sizes 1024x768,1920x1080] [--json FILE]
-                             [--runs unpaced,paced,drops]
+                             [--runs unpaced,paced,drops,broken]
 
 Each figure is the user and system time of the Windows program's process (from
 /proc/PID/stat) over N seconds after a 3-second start, as a share of one core; beside it
@@ -32,6 +34,7 @@ SETTLE_S = 3.0
 TICKS = os.sysconf("SC_CLK_TCK")
 DEFAULT_DROP_PERIOD = 15
 DROPS_ONLY_PERIOD = 50
+BROKEN_NAMES = ("broken.bmp", "broken.gif", "broken.jpg")
 
 
 def cpu_seconds(pid):
@@ -44,12 +47,17 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / TICKS
 
 
-def measure(width, height, paced, seconds, **fields):
+def measure(width, height, paced, seconds, broken=False, **fields):
     seams = None if paced else ["unpaced-frames"]
     with Bench("cpu-use", width=width, height=height, seams=seams) as bench:
         images = bench.unix_path(bench.images_dir)
-        for path in glob.glob(os.path.join(SAMPLES, "*.*")):
-            shutil.copy(path, images)
+        if broken:
+            for name in BROKEN_NAMES:
+                with open(os.path.join(images, name), "wb") as f:
+                    f.write(b"not a picture " * 64)
+        else:
+            for path in glob.glob(os.path.join(SAMPLES, "*.*")):
+                shutil.copy(path, images)
         bench.write_settings(settings_bytes(folder=bench.images_dir, **fields))
         saver = bench.start_scr("/s")
         bench.wait_window(cls=SAVER_CLASS, timeout=60, proc=saver)
@@ -63,12 +71,14 @@ def measure(width, height, paced, seconds, **fields):
     span = ended - began
     return {"width": width, "height": height, "paced": paced, "seconds": span,
             "drop_period": fields.get("drop_period", DEFAULT_DROP_PERIOD),
-            "saver_cpu_s": saver1 - saver0, "xvfb_cpu_s": x1 - x0, "exit": code,
+            "broken": broken, "saver_cpu_s": saver1 - saver0, "xvfb_cpu_s": x1 - x0, "exit": code,
             "saver_share": (saver1 - saver0) / span, "xvfb_share": (x1 - x0) / span,
             "load": open("/proc/loadavg").read().split()[:3]}
 
 
 def label(run):
+    if run.get("broken"):
+        return "paced, every picture broken"
     if not run["paced"]:
         return "unpaced (before)"
     if run.get("drop_period", DEFAULT_DROP_PERIOD) != DEFAULT_DROP_PERIOD:
@@ -91,8 +101,8 @@ def main():
     parser.add_argument("--seconds", type=float, default=60.0)
     parser.add_argument("--sizes", default="1024x768,1920x1080")
     parser.add_argument("--json", help="also write the raw figures to this file")
-    parser.add_argument("--runs", default="unpaced,paced,drops",
-                        help="which of the three runs to make for each size")
+    parser.add_argument("--runs", default="unpaced,paced,drops,broken",
+                        help="which of the four runs to make for each size")
     args = parser.parse_args()
     wanted = set(args.runs.split(","))
     if not glob.glob(os.path.join(SAMPLES, "*.*")):
@@ -107,6 +117,8 @@ def main():
         if "drops" in wanted:
             runs.append(measure(width, height, True, args.seconds,
                                 drop_period=DROPS_ONLY_PERIOD))
+        if "broken" in wanted:
+            runs.append(measure(width, height, True, args.seconds, broken=True))
     if args.json:
         with open(args.json, "w") as f:
             json.dump(runs, f, indent=1)

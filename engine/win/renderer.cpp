@@ -50,10 +50,11 @@ Renderer::~Renderer() {
     WaitForSingleObject(thread_.get(), INFINITE);
 }
 
-void Renderer::remember(const char* name, bool searchDone) {
+void Renderer::remember(const char* name, bool searchDone, const SkippedPictures* skipped) {
     std::memset(rememberedName_, 0, sizeof(rememberedName_));
     std::memcpy(rememberedName_, name, strnlen(name, sizeof(rememberedName_) - 1));
     rememberedSearchDone_ = searchDone ? 1 : 0;
+    skipped_ = skipped;
 }
 
 bool Renderer::start(std::unique_ptr<CanvasMaker> maker, int priority) {
@@ -90,7 +91,8 @@ void Renderer::runShow() {
     std::unique_ptr<ShowCanvas> canvas = maker_->make(*this);
     if (!canvas)
         return;
-    PictureShow show(*canvas, settings_.latest(), {rememberedName_, &rememberedSearchDone_},
+    PictureShow show(*canvas, settings_.latest(),
+                     {rememberedName_, &rememberedSearchDone_, skipped_, &underDecode_},
                      seedFor(screen_));
     show.run();
 }

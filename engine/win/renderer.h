@@ -5,6 +5,7 @@
 
 #include "engine/picture_show.h"
 #include "engine/show_settings.h"
+#include "engine/skipped_pictures.h"
 #include "engine/win/render_control.h"
 #include "engine/win/settings_mailbox.h"
 #include "resources/win/scoped.h"
@@ -48,9 +49,12 @@ class Renderer {
     std::string testLogName(const char* stem) const;
 
     // The remembered picture: set before the first start; the show rewrites the name with
-    // every new picture. Read it once the thread is held, stopped or faulted.
-    void remember(const char* name, bool searchDone);
+    // every picture shown. Read it once the thread is held, stopped or faulted. `skipped`
+    // (may be null) names the pictures the walk passes by; it outlives the renderer.
+    void remember(const char* name, bool searchDone, const SkippedPictures* skipped);
     const char* rememberedPicture() const { return rememberedName_; }
+    // The picture the show is decoding now, for the fault backstop.
+    const PictureUnderDecode& pictureUnderDecode() const { return underDecode_; }
 
     // Starts the thread at `priority` on the canvases `maker` makes; false when no thread
     // could start. Only while no thread runs.
@@ -97,6 +101,8 @@ class Renderer {
     SettingsMailbox settings_;
     char rememberedName_[lastPictureNameSize] = {};
     std::uint8_t rememberedSearchDone_ = 1;
+    const SkippedPictures* skipped_ = nullptr;
+    PictureUnderDecode underDecode_;
     std::unique_ptr<CanvasMaker> maker_;
     ScopedHandle thread_;
 };

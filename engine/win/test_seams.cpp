@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -37,6 +38,11 @@ bool testSeamArmed(const char* name) {
     return false;
 }
 
+bool testSeamArmedOnce(const char* name) {
+    static volatile LONG asked = 0; // test build only: one answer for the whole process
+    return testSeamArmed(name) && InterlockedExchange(&asked, 1) == 0;
+}
+
 void appendTestLog(const char* seam, const char* fileName, const char* line) {
     if (!testSeamArmed(seam))
         return;
@@ -61,6 +67,10 @@ void faultIfSeamArmed(const char* name) {
         return;
     volatile ULONG_PTR address = 16;
     *reinterpret_cast<volatile int*>(address) = 1;
+}
+
+void faultIfDecodeSeamArmed(const char* fileName) {
+    faultIfSeamArmed((std::string("decode-fault=") + fileName).c_str());
 }
 
 #endif
