@@ -151,7 +151,7 @@ TEST(StepClock, ALateStepGoesToTheNextRefreshAndLaterStepsAreNotRushed) {
     // deadlines, so a drop does not grow longer with every moment the thread waits.
     StepClock steady(ticksPerSecond, 120, 0);
     const std::int64_t period120 = steady.refreshPeriod();
-    std::int64_t shown = steady.nextStepAt(1000); // refresh 2
+    std::int64_t shown = steady.nextStepAt(1000);         // refresh 2
     shown = steady.nextStepAt(shown + 5 * period120 / 2); // due on 4, ready after it
     EXPECT_EQ(shown, 4 * period120 + period120) << "the refresh after the late one";
     EXPECT_EQ(steady.nextStepAt(shown + 1000), 6 * period120) << "back on its deadline";
