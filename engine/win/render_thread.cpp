@@ -1,6 +1,5 @@
 #include "engine/win/render_thread.h"
 
-#include "engine/folder_path.h"
 #include "engine/picture_show.h"
 #include "engine/random.h"
 #include "engine/reveal.h"
@@ -8,6 +7,7 @@
 #include "engine/win/settings_mailbox.h"
 #include "engine/win/drop_ripple.h"
 #include "engine/win/frame_pacer.h"
+#include "engine/win/images_folder_listing.h"
 #include "engine/win/render_control.h"
 #include "engine/win/render_target.h"
 #include "engine/win/surface_recovery.h"
@@ -19,72 +19,11 @@
 
 namespace {
 
-constexpr const char* scanPattern = "*.*";
-
 struct HeapTraits : PlainTraits<HANDLE, nullptr> {
     static void close(HANDLE h) { HeapDestroy(h); }
 };
 // The render thread's private heap, for the ripple's buffers.
 using ScopedHeap = Scoped<HeapTraits>;
-
-// The images folder as the folder walk sees it. Only the render thread uses it: a new
-// folder from the dialog reaches it through the show, between two steps.
-class ImagesFolderListing : public FolderListing {
-  public:
-    explicit ImagesFolderListing(std::string (*fullFolder)(const std::string&))
-        : fullFolder_(fullFolder) {}
-    void useFolder(const std::string& folder) { folder_ = folder; }
-    bool isOpen() const override { return static_cast<bool>(scan_); }
-    bool open() override {
-        scan_.reset();
-        scanned_ = fullFolder_(folder_);
-        if (scanned_.empty())
-            return false;
-        scan_.reset(FindFirstFileA(pathInFolder(scanned_, scanPattern).c_str(), &entry_));
-        return static_cast<bool>(scan_);
-    }
-    bool advance() override { return scan_ && FindNextFileA(scan_.get(), &entry_); }
-    const char* name() const override { return entry_.cFileName; }
-    void close() override { scan_.reset(); }
-    // The full path of an entry of the scanned folder.
-    std::string pathOf(const char* fileName) const {
-        std::string joined = pathInFolder(scanned_, fileName);
-        char full[MAX_PATH];
-        DWORD length = GetFullPathNameA(joined.c_str(), sizeof(full), full, nullptr);
-        return length > 0 && length < sizeof(full) ? std::string(full, length) : joined;
-    }
-
-  private:
-    std::string (*fullFolder_)(const std::string&);
-    std::string folder_;  // as the settings file holds it
-    std::string scanned_; // the full path of the folder the scan lists
-    ScopedFind scan_;
-    WIN32_FIND_DATAA entry_ = {};
-};
-
-// The walk's file-system calls detached: on a slow share or a huge folder opening the scan
-// or the next entry can take seconds. They use only the listing, which the thread owns. A
-// stop asked for meanwhile ends the walk as if the folder had ended.
-class DetachedListing : public FolderListing {
-  public:
-    explicit DetachedListing(FolderListing& inner) : inner_(inner) {}
-    bool isOpen() const override { return inner_.isOpen(); }
-    bool open() override {
-        renderDetach();
-        const bool opened = inner_.open();
-        return renderAttach() && opened;
-    }
-    bool advance() override {
-        renderDetach();
-        const bool advanced = inner_.advance();
-        return renderAttach() && advanced;
-    }
-    const char* name() const override { return inner_.name(); }
-    void close() override { inner_.close(); }
-
-  private:
-    FolderListing& inner_;
-};
 
 // The render thread reads and decodes each picture detached.
 constexpr DecodeFence renderDecodeFence{renderDetach, renderAttach};
