@@ -67,18 +67,32 @@ bool StaggeredListing::open() {
     return true;
 }
 
-std::uint32_t staggerMilliseconds(std::uint32_t screenIndex, std::uint32_t screenCount,
-                                  const SaverSettings& settings) {
-    if (screenCount < 2)
-        return 0;
+namespace {
+
+// What follows the reveal in one cycle: the hold, or the drops.
+std::uint64_t afterRevealMs(const SaverSettings& settings) {
     const std::uint8_t period = effectiveDropPeriod(settings.dropPeriod);
-    std::uint64_t frames = revealStepCount;
-    std::uint64_t cycleMs = 0;
     if (period == dropPeriodMin)
-        cycleMs = holdMilliseconds;
-    else
-        frames += static_cast<std::uint64_t>(period - holdStep - 1) *
-                  static_cast<std::uint64_t>(framesPerDrop(dropPresetFor(settings.waveSize)));
-    cycleMs += frames * 1000 / framesPerSecond;
-    return static_cast<std::uint32_t>(cycleMs * (screenIndex % screenCount) / screenCount);
+        return holdMilliseconds;
+    const std::uint64_t frames =
+        static_cast<std::uint64_t>(period - holdStep - 1) *
+        static_cast<std::uint64_t>(framesPerDrop(dropPresetFor(settings.waveSize)));
+    return frames * 1000 / framesPerSecond;
+}
+
+} // namespace
+
+std::uint32_t cycleMilliseconds(const SaverSettings& settings) {
+    return static_cast<std::uint32_t>(revealStepCount * 1000 / framesPerSecond +
+                                      afterRevealMs(settings));
+}
+
+std::uint32_t firstPictureStillMs(std::uint32_t screenIndex, std::uint32_t screenCount,
+                                  const SaverSettings& settings) {
+    const std::uint64_t still = afterRevealMs(settings);
+    if (screenCount < 2)
+        return static_cast<std::uint32_t>(still);
+    const std::uint64_t lead =
+        std::uint64_t(cycleMilliseconds(settings)) * (screenIndex % screenCount) / screenCount;
+    return static_cast<std::uint32_t>(lead < still ? still - lead : 0);
 }

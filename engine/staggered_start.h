@@ -1,5 +1,5 @@
 // How the shows of several screens keep apart: screen k starts k pictures further on in the
-// listing than the first screen, and its pictures change a share of a cycle later, so that
+// listing than the first screen, and its pictures change a share of a cycle earlier, so that
 // at any moment the screens show different pictures and do not all change at once.
 #pragma once
 
@@ -39,8 +39,12 @@ class StaggeredListing : public FolderListing {
     std::uint8_t* lastPictureSearchDone_;
 };
 
-// How long screen `screenIndex` of `screenCount` holds its first picture before its drops
-// begin: its share of one cycle at `settings`, so that the screens' picture changes spread
-// over the cycle. 0 for the first screen.
-std::uint32_t staggerMilliseconds(std::uint32_t screenIndex, std::uint32_t screenCount,
+// How long the first picture of screen `screenIndex` (of `screenCount`) stands still in
+// place of its drops, or of its hold in a cycle without drops: its first cycle is then
+// shorter by the screen's share of one cycle, so its picture changes come that much before
+// the first screen's. Ahead by at most one picture, k pictures further on: with more
+// pictures than screens no two screens show the same one.
+std::uint32_t firstPictureStillMs(std::uint32_t screenIndex, std::uint32_t screenCount,
                                   const SaverSettings& settings);
+// One cycle at `settings`, as a display of 60 Hz plays it.
+std::uint32_t cycleMilliseconds(const SaverSettings& settings);

@@ -57,7 +57,7 @@ WindowCanvas::WindowCanvas(HWND window, std::int32_t width, std::int32_t height,
                            RememberedPicture remembered)
     : window_(window), width_(width), height_(height), settings_(settings),
       startRecord_(settings.latest().record),
-      staggerMs_(staggerMilliseconds(place.index, place.count, startRecord_)),
+      stillMs_(firstPictureStillMs(place.index, place.count, startRecord_)),
       folder_(fullFolder), detached_(folder_),
       staggered_(detached_, place.index, startRecord_, remembered.name, remembered.searchDone),
       pacer_(nullptr), waterHeap_(windowsSurfaceHeap), water_(waterHeap_) {
@@ -90,8 +90,11 @@ std::int32_t WindowCanvas::loadPicture(const char* fileName, bool cutBackground)
 }
 
 void WindowCanvas::pictureStarted(bool shown) {
-    if (shown)
-        pacer_.notePicture();
+    if (!shown)
+        return;
+    pacer_.notePicture();
+    stillPicture_ = !anyShown_;
+    anyShown_ = true;
 }
 
 RevealDraw WindowCanvas::revealStep(const RevealRequest& request, RevealProgress& progress,
@@ -113,14 +116,14 @@ bool WindowCanvas::waitForNextRefresh() {
     return pacer_.waitForNextRefresh(PacedFrame::Reveal);
 }
 
-std::uint32_t WindowCanvas::takeStagger() {
-    const std::uint32_t lag = staggerMs_;
-    staggerMs_ = 0;
-    return lag;
+std::uint32_t WindowCanvas::takeStill() {
+    const std::uint32_t still = stillMs_;
+    stillMs_ = 0;
+    return still;
 }
 
 bool WindowCanvas::sleep(std::uint32_t ms) {
-    return renderSleep(ms + takeStagger());
+    return renderSleep(stillPicture_ ? takeStill() : ms);
 }
 
 void WindowCanvas::present(std::int32_t left, std::int32_t top, std::int32_t right,
@@ -172,12 +175,12 @@ bool WindowCanvas::repeatsShownFrame() const {
 }
 
 void WindowCanvas::dropStep(RandomGenerator& random) {
+    if (stillPicture_) {
+        renderSleep(takeStill());
+        return;
+    }
     if (!ready() || !patchPixels_ || !ripplePixels_ || !shownPixels_ || !water_.ready())
         return;
-    if (const std::uint32_t lag = takeStagger()) {
-        if (!renderSleep(lag))
-            return;
-    }
     DropPlacement drop;
     if (!planDrop(width_, height_, preset_.patchHalf, drop, random))
         return;

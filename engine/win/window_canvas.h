@@ -46,7 +46,7 @@ class PixelBuffer {
 };
 
 // Which screen a window canvas serves, and of how many: it sets where the show starts in
-// the listing and how far its picture changes lag the first screen's.
+// the listing and how far its picture changes lead the first screen's.
 struct ScreenPlace {
     std::uint32_t index; // 1 for the first monitor after the primary
     std::uint32_t count; // every show of the run, the primary's included
@@ -89,8 +89,8 @@ class WindowCanvas : public ShowCanvas {
   private:
     // Puts the part of the screen buffer within the rectangle on the window.
     void present(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom);
-    // The first picture's lag, taken once, before its drops or its hold.
-    std::uint32_t takeStagger();
+    // The first picture shown stands still in place of its drops or its hold, once.
+    std::uint32_t takeStill();
     void capturePatch(const DropPlacement& drop);
     bool repeatsShownFrame() const;
 
@@ -99,7 +99,9 @@ class WindowCanvas : public ShowCanvas {
     std::int32_t height_;
     SettingsMailbox& settings_;
     SaverSettings startRecord_;
-    std::uint32_t staggerMs_;
+    std::uint32_t stillMs_;
+    bool stillPicture_ = false; // the picture on screen is the first shown
+    bool anyShown_ = false;
     PixelBuffer screen_;
     PixelBuffer picture_;
     ImagesFolderListing folder_;

@@ -359,17 +359,23 @@ TEST(StaggeredStart, FolderWithoutAPictureEndsTheSearchAndTriesAgainLater) {
     EXPECT_EQ(unopenable.cycle(), "b.gif") << "the skip waits for a folder that opens";
 }
 
-TEST(StaggeredStart, PictureChangesSpreadOverOneCycle) {
+TEST(StaggeredStart, ScreenKsFirstCycleEndsItsShareOfACycleEarly) {
     SaverSettings record = allFormatsEnabled();
     for (std::uint8_t period : {dropPeriodMin, std::uint8_t(15), dropPeriodMax}) {
         record.dropPeriod = period;
         record.waveSize = 2;
-        EXPECT_EQ(staggerMilliseconds(0, 3, record), 0u);
-        EXPECT_EQ(staggerMilliseconds(1, 1, record), 0u) << "a single screen waits for nothing";
-        const std::uint32_t third = staggerMilliseconds(1, 3, record);
-        // One cycle is at least the reveal and the hold, or one drop of 360 frames.
-        EXPECT_GE(third, (period == dropPeriodMin ? 2000u : 6000u) / 3) << int(period);
-        EXPECT_NEAR(staggerMilliseconds(2, 3, record), 2 * third, 1) << int(period);
-        EXPECT_NEAR(staggerMilliseconds(1, 2, record) * 2, 3 * third, 3) << int(period);
+        const std::uint32_t cycle = cycleMilliseconds(record);
+        // At least the reveal and the hold, or one drop of 360 frames.
+        EXPECT_GE(cycle, period == dropPeriodMin ? 2200u : 6200u) << int(period);
+        const std::uint32_t reveal = revealStepCount * 1000 / 60;
+        EXPECT_EQ(reveal + firstPictureStillMs(0, 3, record), cycle) << int(period);
+        EXPECT_EQ(reveal + firstPictureStillMs(2, 2, record), cycle) << "an index past the count";
+        for (std::uint32_t screen : {1u, 2u}) {
+            const std::uint32_t first = reveal + firstPictureStillMs(screen, 3, record);
+            EXPECT_NEAR(first, cycle - screen * cycle / 3, 2)
+                << "screen " << screen << " of 3, usage period " << int(period);
+        }
     }
+    record.dropPeriod = dropPeriodMin;
+    EXPECT_EQ(firstPictureStillMs(19, 20, record), 0u) << "a lead beyond the hold stops at 0";
 }
