@@ -1,5 +1,6 @@
 #include "host/win/monitor_covers.h"
 
+#include "engine/win/test_seams.h"
 #include "host/monitor_layout.h"
 #include "host/win/saver_window.h"
 
@@ -16,12 +17,6 @@ BOOL CALLBACK noteMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM context) {
     reinterpret_cast<std::vector<MonitorEntry>*>(context)->push_back(
         {{r.left, r.top, r.right, r.bottom}, (info.dwFlags & MONITORINFOF_PRIMARY) != 0});
     return TRUE;
-}
-
-std::vector<MonitorEntry> currentMonitors() {
-    std::vector<MonitorEntry> monitors;
-    EnumDisplayMonitors(nullptr, nullptr, noteMonitor, reinterpret_cast<LPARAM>(&monitors));
-    return monitors;
 }
 
 HWND saverOf(HWND cover) {
@@ -82,19 +77,37 @@ bool registerCoverClass(HINSTANCE instance) {
 } // namespace
 
 MonitorCovers::MonitorCovers(HINSTANCE instance, HWND saver) : instance_(instance), saver_(saver) {
-    cover();
+    cover(currentMonitors());
+}
+
+std::vector<MonitorEntry> MonitorCovers::currentMonitors() {
+    std::vector<MonitorEntry> monitors;
+    EnumDisplayMonitors(nullptr, nullptr, noteMonitor, reinterpret_cast<LPARAM>(&monitors));
+    // The test build can be made to see every other look find the other monitors half as
+    // wide, as if one had been set to another resolution.
+    if (testSeamArmed("monitor-layout-flip") && looks_++ % 2 == 1) {
+        for (MonitorEntry& monitor : monitors) {
+            if (!monitor.primary)
+                monitor.rect.right -= (monitor.rect.right - monitor.rect.left) / 2;
+        }
+    }
+    return monitors;
 }
 
 void MonitorCovers::refresh() {
+    std::vector<MonitorEntry> monitors = currentMonitors();
+    if (sameLayout(layout_, monitors))
+        return;
     close();
-    cover();
+    cover(monitors);
 }
 
-void MonitorCovers::cover() {
+void MonitorCovers::cover(const std::vector<MonitorEntry>& monitors) {
+    layout_ = monitors;
     // A minimised saver window is ending: a mode put back then needs no new covers.
     if (!saver_ || !IsWindow(saver_) || IsIconic(saver_) || !registerCoverClass(instance_))
         return;
-    for (const MonitorRect& r : coverRects(currentMonitors())) {
+    for (const MonitorRect& r : coverRects(monitors)) {
         // A tool window stays out of the task bar and the task switcher.
         ScopedWindow window(CreateWindowExA(
             WS_EX_TOPMOST | WS_EX_TOOLWINDOW, coverClassName, saverWindowTitle, WS_POPUP, r.left,

@@ -3,6 +3,7 @@
 // the saver exactly as input on the saver window does.
 #pragma once
 
+#include "host/monitor_layout.h"
 #include "resources/win/scoped.h"
 
 #include <windows.h>
@@ -25,14 +26,20 @@ class MonitorCovers {
 
     // Hides and destroys the covers at once (also done on destruction).
     void close() { windows_.clear(); }
-    // Covers the monitors as they are now, in place of the earlier covers.
+    // Covers the monitors as they are now, in place of the earlier covers, when they differ
+    // from those the covers were made for: a wake or a broadcast changes nothing.
     void refresh();
     std::size_t count() const { return windows_.size(); }
 
   private:
-    void cover();
+    void cover(const std::vector<MonitorEntry>& monitors);
+    std::vector<MonitorEntry> currentMonitors();
 
     HINSTANCE instance_;
     HWND saver_;
     std::vector<ScopedWindow> windows_;
+    // The monitors as the covers were made for them.
+    std::vector<MonitorEntry> layout_;
+    // The test build's count of looks at the monitors.
+    unsigned looks_ = 0;
 };
