@@ -5,10 +5,12 @@ the display's refresh) beside the same saver with pacing switched off (the test 
 the "unpaced-frames" seam: every frame as fast as the machine makes it, as before pacing).
 A third run, paced with the longest usage period (36 drops per picture), shows what the
 drops alone cost, so that the rest of the default figure is the per-picture work (loading,
-fitting and the 13 reveal steps).
+fitting and the 13 reveal steps). A fourth run, "two", has a second monitor of the same size
+beside the primary (the two-monitor bench: Xephyr with Xinerama), which shows a picture show
+of its own; set beside "paced" it gives what the second monitor costs.
 
     python3 bench/cpu_use.py [--seconds N] [--sizes 1024x768,1920x1080] [--json FILE]
-                             [--runs unpaced,paced,drops]
+                             [--runs unpaced,paced,drops,two]
 
 Each figure is the user and system time of the Windows program's process (from
 /proc/PID/stat) over N seconds after a 3-second start, as a share of one core; beside it
@@ -44,9 +46,10 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / TICKS
 
 
-def measure(width, height, paced, seconds, **fields):
+def measure(width, height, paced, seconds, monitors=1, **fields):
     seams = None if paced else ["unpaced-frames"]
-    with Bench("cpu-use", width=width, height=height, seams=seams) as bench:
+    with Bench("cpu-use", width=width, height=height, seams=seams, monitors=monitors,
+               second_size=(width, height)) as bench:
         images = bench.unix_path(bench.images_dir)
         for path in glob.glob(os.path.join(SAMPLES, "*.*")):
             shutil.copy(path, images)
@@ -54,7 +57,8 @@ def measure(width, height, paced, seconds, **fields):
         saver = bench.start_scr("/s")
         bench.wait_window(cls=SAVER_CLASS, timeout=60, proc=saver)
         time.sleep(SETTLE_S)
-        xvfb = bench._xvfb.pid
+        # The X server the saver draws on: Xephyr holds both monitors of the two.
+        xvfb = (bench._xephyr if monitors == 2 else bench._xvfb).pid
         saver0, x0, began = cpu_seconds(saver.pid), cpu_seconds(xvfb), time.monotonic()
         time.sleep(seconds)
         saver1, x1, ended = cpu_seconds(saver.pid), cpu_seconds(xvfb), time.monotonic()
@@ -62,6 +66,7 @@ def measure(width, height, paced, seconds, **fields):
         code = saver.wait(30)
     span = ended - began
     return {"width": width, "height": height, "paced": paced, "seconds": span,
+            "monitors": monitors,
             "drop_period": fields.get("drop_period", DEFAULT_DROP_PERIOD),
             "saver_cpu_s": saver1 - saver0, "xvfb_cpu_s": x1 - x0, "exit": code,
             "saver_share": (saver1 - saver0) / span, "xvfb_share": (x1 - x0) / span,
@@ -69,6 +74,8 @@ def measure(width, height, paced, seconds, **fields):
 
 
 def label(run):
+    if run.get("monitors", 1) == 2:
+        return "paced, two monitors of this size"
     if not run["paced"]:
         return "unpaced (before)"
     if run.get("drop_period", DEFAULT_DROP_PERIOD) != DEFAULT_DROP_PERIOD:
@@ -92,7 +99,8 @@ def main():
     parser.add_argument("--sizes", default="1024x768,1920x1080")
     parser.add_argument("--json", help="also write the raw figures to this file")
     parser.add_argument("--runs", default="unpaced,paced,drops",
-                        help="which of the three runs to make for each size")
+                        help="which of the runs (unpaced, paced, drops, two) to make for each "
+                        "size")
     args = parser.parse_args()
     wanted = set(args.runs.split(","))
     if not glob.glob(os.path.join(SAMPLES, "*.*")):
@@ -107,6 +115,8 @@ def main():
         if "drops" in wanted:
             runs.append(measure(width, height, True, args.seconds,
                                 drop_period=DROPS_ONLY_PERIOD))
+        if "two" in wanted:
+            runs.append(measure(width, height, True, args.seconds, monitors=2))
     if args.json:
         with open(args.json, "w") as f:
             json.dump(runs, f, indent=1)
