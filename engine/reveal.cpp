@@ -64,7 +64,7 @@ struct StepPlan {
     bool cut;
     std::uint32_t backgroundKey;
     std::int32_t scatter;
-    bool (*stopRequested)();
+    const RevealStop* stopRequested;
     RandomGenerator* random;
     std::uint32_t firstRow;  // where an interrupted step goes on
     std::uint32_t stoppedAt; // the first row not drawn, when a stop request ended the step
@@ -96,11 +96,11 @@ template <int Bytes, bool Checked> bool runStep(StepPlan& plan, const PixelForma
     const std::uint32_t mapHeight = static_cast<std::uint32_t>(plan.mapHeight);
     const bool cut = plan.cut;
     const std::uint32_t backgroundKey = plan.backgroundKey;
-    bool (*const stopRequested)() = plan.stopRequested;
+    const RevealStop* const stopRequested = plan.stopRequested;
 
     RandomGenerator random = *plan.random;
     for (std::uint32_t row = plan.firstRow; row < rows; ++row) {
-        if (stopRequested != nullptr && stopRequested()) {
+        if (stopRequested != nullptr && stopRequested->requested()) {
             *plan.random = random;
             plan.stoppedAt = row;
             return false;
@@ -214,13 +214,13 @@ template <int Bytes> bool runScatterStep(StepPlan& plan, const PixelFormat<Bytes
     std::uint8_t* const cells = plan.cells;
     std::uint32_t* const shown = plan.shown;
     const std::ptrdiff_t mapWidth = plan.mapWidth;
-    bool (*const stopRequested)() = plan.stopRequested;
+    const RevealStop* const stopRequested = plan.stopRequested;
     const std::uint32_t writesPerDraw = 1u + static_cast<std::uint32_t>(scatter);
     WriteBuffer<Bytes> writes(plan.screen, plan.picture, format, plan.cut, plan.backgroundKey);
 
     RandomGenerator random = *plan.random;
     for (std::uint32_t row = plan.firstRow; row < rows; ++row) {
-        if (stopRequested != nullptr && stopRequested()) {
+        if (stopRequested != nullptr && stopRequested->requested()) {
             writes.flush();
             *plan.random = random;
             plan.stoppedAt = row;
@@ -293,7 +293,7 @@ template <int Bytes> bool runAheadStep(StepPlan& plan, const PixelFormat<Bytes> 
     const std::size_t mapWidth = static_cast<std::size_t>(plan.mapWidth);
     const bool cut = plan.cut;
     const std::uint32_t backgroundKey = plan.backgroundKey;
-    bool (*const stopRequested)() = plan.stopRequested;
+    const RevealStop* const stopRequested = plan.stopRequested;
 
     PendingPair ring[pairsAhead];
     RandomGenerator ahead = *plan.random;
@@ -311,7 +311,7 @@ template <int Bytes> bool runAheadStep(StepPlan& plan, const PixelFormat<Bytes> 
 
     std::uint32_t used = 0; // pairs taken out of the ring
     for (std::uint32_t row = plan.firstRow; row < rows; ++row) {
-        if (stopRequested != nullptr && stopRequested()) {
+        if (stopRequested != nullptr && stopRequested->requested()) {
             *plan.random = RandomGenerator{ring[used & (pairsAhead - 1)].stateBefore};
             plan.stoppedAt = row;
             return false;

@@ -30,6 +30,13 @@ struct RevealMapView {
     std::int32_t height;
 };
 
+// Asked before every row of a step whether it should end early.
+class RevealStop {
+  public:
+    virtual ~RevealStop() = default;
+    virtual bool requested() const = 0;
+};
+
 struct RevealOptions {
     bool cutBackground;
     std::uint8_t scatterCount;
@@ -37,7 +44,7 @@ struct RevealOptions {
     // The live level, read when the step starts: at 16 bits, 0 copies pixels unchanged.
     std::uint8_t psychedeliaLevel;
     // Asked before every row; true ends the step early. May be null.
-    bool (*stopRequested)();
+    const RevealStop* stopRequested;
     // The show's generator, drawn from and advanced by the step.
     RandomGenerator* random;
 };

@@ -33,8 +33,9 @@ const BITMAPINFO* asBitmapInfo(const BITMAPINFOHEADER& header) {
 } // namespace
 
 DropRipple::DropRipple(HANDLE heap, SurfaceHeap& waterHeap, const RenderTarget& target,
-                       std::int32_t width, std::int32_t height)
-    : heap_(heap), target_(target), width_(width), height_(height), water_(waterHeap) {
+                       std::int32_t width, std::int32_t height, RenderControl& control)
+    : heap_(heap), target_(target), control_(control), width_(width), height_(height),
+      water_(waterHeap) {
     patchHeader_.biSize = sizeof(BITMAPINFOHEADER);
     patchHeader_.biPlanes = 1;
     patchHeader_.biBitCount = 32;
@@ -191,7 +192,7 @@ void DropRipple::dropStep(RandomGenerator& random) {
     ScopedPageLock pageLock(target_.picture);
     const std::int32_t frames = framesPerDrop(preset_);
     for (std::int32_t frame = 0; frame < frames; ++frame) {
-        if (!renderCheckpoint())
+        if (!control_.checkpoint())
             return;
         water_.advance(patchPixels_.get(), ripplePixels_.get());
         drawFrame(drop);

@@ -15,6 +15,8 @@
 
 #include <cstdint>
 
+class RenderControl;
+
 // The ripple resources of the render thread. Buffers come from the render heap; nothing is
 // allocated per drop or per frame.
 // Pixels in a block of a Win32 heap, given back on every way out.
@@ -45,9 +47,10 @@ class HeapPixels {
 class DropRipple {
   public:
     // `heap` is the render heap and `waterHeap` the water surface's, both outliving the
-    // ripple; drops fall within width x height of `target`.
+    // ripple; drops fall within width x height of `target`; every frame is a safe point of
+    // `control`.
     DropRipple(HANDLE heap, SurfaceHeap& waterHeap, const RenderTarget& target, std::int32_t width,
-               std::int32_t height);
+               std::int32_t height, RenderControl& control);
     ~DropRipple();
     DropRipple(const DropRipple&) = delete;
     DropRipple& operator=(const DropRipple&) = delete;
@@ -78,6 +81,7 @@ class DropRipple {
 
     HANDLE heap_;
     RenderTarget target_;
+    RenderControl& control_;
     std::int32_t width_;
     std::int32_t height_;
     DropPreset preset_ = {};

@@ -20,7 +20,6 @@ constexpr UINT timerPeriodMs = 1;
 // A paced wait never takes longer than this, whatever the timer does.
 constexpr DWORD paceWaitBoundMs = 250;
 constexpr std::int64_t hundredNsPerSecond = 10000000;
-constexpr const char* paceLogName = "pace.log";
 
 std::int64_t performanceFrequency() {
     LARGE_INTEGER frequency;
@@ -55,15 +54,15 @@ bool blankWaitIsReal(IDirectDraw2* directDraw) {
 }
 
 // The test build's pace log lives beside the program, whatever the current directory is.
-HANDLE openPaceLog() {
+HANDLE openPaceLog(const std::string& paceLogName) {
     char path[MAX_PATH];
     const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
         return INVALID_HANDLE_VALUE;
     char* slash = std::strrchr(path, '\\');
-    if (!slash || static_cast<std::size_t>(slash + 1 - path) + std::strlen(paceLogName) >= MAX_PATH)
+    if (!slash || static_cast<std::size_t>(slash + 1 - path) + paceLogName.size() >= MAX_PATH)
         return INVALID_HANDLE_VALUE;
-    std::strcpy(slash + 1, paceLogName);
+    std::strcpy(slash + 1, paceLogName.c_str());
     return CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
@@ -75,7 +74,9 @@ void writeLine(HANDLE file, const char* text) {
 
 } // namespace
 
-FramePacer::FramePacer(IDirectDraw2* directDraw) {
+FramePacer::FramePacer(IDirectDraw2* directDraw, RenderControl& control,
+                       const std::string& paceLogName)
+    : control_(control) {
     ticksPerSecond_ = performanceFrequency();
     refreshHz_ = displayRefreshHz();
     period_ = refreshPeriodTicks(ticksPerSecond_, refreshHz_);
@@ -89,7 +90,7 @@ FramePacer::FramePacer(IDirectDraw2* directDraw) {
     }
     origin_ = now();
     if (testSeamArmed("pace-log")) {
-        paceLog_ = openPaceLog();
+        paceLog_ = openPaceLog(paceLogName);
         if (paceLog_ != INVALID_HANDLE_VALUE) {
             char header[96];
             std::snprintf(header, sizeof(header), "refresh %u vblank %d timer %s\n",
@@ -133,20 +134,20 @@ bool FramePacer::waitOnTimer() {
     // Relative due times are negative, in 100-ns units; never zero, which would not wait.
     due.QuadPart = -(ahead * hundredNsPerSecond / ticksPerSecond_ + 1);
     if (!timer_ || !SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE))
-        return renderSleep(static_cast<DWORD>(1000 / refreshHz_));
-    return renderWaitForTimer(timer_, paceWaitBoundMs);
+        return control_.sleep(static_cast<DWORD>(1000 / refreshHz_));
+    return control_.waitForTimer(timer_, paceWaitBoundMs);
 }
 
 bool FramePacer::waitForNextRefresh(PacedFrame frame) {
     record(static_cast<char>(frame));
     if (testSeamArmed("unpaced-frames"))
-        return renderCheckpoint();
+        return control_.checkpoint();
     if (!directDraw_)
         return waitOnTimer();
     // The blank comes within one refresh; a pending stop or hold is answered first.
-    if (!renderCheckpoint())
+    if (!control_.checkpoint())
         return false;
     if (FAILED(directDraw_->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr)))
         return waitOnTimer();
-    return renderCheckpoint();
+    return control_.checkpoint();
 }

@@ -9,6 +9,9 @@
 #include <ddraw.h>
 
 #include <cstdint>
+#include <string>
+
+class RenderControl;
 
 enum class PacedFrame : char {
     Reveal = 'R',
@@ -21,7 +24,10 @@ class FramePacer {
     // Measures at once whether `directDraw`'s vertical-blank wait really waits (it takes a
     // few refreshes); if not, or without `directDraw`, frames are paced by a
     // high-resolution timer at the display's refresh rate.
-    explicit FramePacer(IDirectDraw2* directDraw);
+    // Its waits are safe points of `control`. The test build's pace log goes to
+    // `paceLogName` beside the program.
+    FramePacer(IDirectDraw2* directDraw, RenderControl& control,
+               const std::string& paceLogName = "pace.log");
     ~FramePacer();
     FramePacer(const FramePacer&) = delete;
     FramePacer& operator=(const FramePacer&) = delete;
@@ -41,6 +47,7 @@ class FramePacer {
     bool waitOnTimer();
     void record(char kind);
 
+    RenderControl& control_;
     IDirectDraw2* directDraw_ = nullptr; // set only when its wait for the blank is real
     HANDLE timer_ = nullptr;
     bool highResolution_ = false;

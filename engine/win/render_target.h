@@ -1,5 +1,5 @@
-// What the render thread draws with and on. The host fills it before the thread starts and
-// keeps every object it names alive until the thread has ended.
+// What a DirectDraw canvas draws with and on. The host fills it before the render thread
+// starts and keeps every object it names alive until the thread has ended.
 #pragma once
 
 #include "engine/reveal.h"
@@ -8,32 +8,50 @@
 
 #include <ddraw.h>
 
-#include <cstdint>
-#include <string>
+// Where a target lies on the screen now. A preview moves with its dialog while the render
+// thread draws (the preview's tracker and the dialog write it; the thread and WM_PAINT read
+// it), so it is copied whole under a lock.
+class TargetPlace {
+  public:
+    TargetPlace() { InitializeCriticalSection(&lock_); }
+    ~TargetPlace() { DeleteCriticalSection(&lock_); }
+    TargetPlace(const TargetPlace&) = delete;
+    TargetPlace& operator=(const TargetPlace&) = delete;
+
+    TargetGeometry get() const {
+        EnterCriticalSection(&lock_);
+        const TargetGeometry place = place_;
+        LeaveCriticalSection(&lock_);
+        return place;
+    }
+    void set(const TargetGeometry& place) {
+        EnterCriticalSection(&lock_);
+        place_ = place;
+        LeaveCriticalSection(&lock_);
+    }
+    // `window`'s client area in screen coordinates becomes the place. False when the window
+    // is gone; the place is then left as it was.
+    bool measure(HWND window) {
+        RECT client;
+        POINT origin = {0, 0};
+        if (!GetClientRect(window, &client) || !ClientToScreen(window, &origin))
+            return false;
+        set({client.left + origin.x, client.top + origin.y, client.right + origin.x,
+             client.bottom + origin.y, origin.x, origin.y});
+        return true;
+    }
+
+  private:
+    mutable CRITICAL_SECTION lock_;
+    TargetGeometry place_ = {};
+};
 
 struct RenderTarget {
     IDirectDraw2* directDraw;
     IDirectDrawSurface3* screen;  // the primary surface
     IDirectDrawSurface3* picture; // off screen, of the target's size
-    // The target's place on the screen now, from its owner: a preview moves with its
-    // dialog while the thread runs, so it is asked for at every draw.
-    TargetGeometry (*place)(const void* owner);
-    const void* owner;
+    // Asked at every draw: a preview moves while the thread runs.
+    const TargetPlace* place;
 
-    TargetGeometry where() const { return place(owner); }
-};
-
-class SettingsMailbox;
-
-struct RenderJob {
-    RenderTarget target;
-    // The dialog's changes, and the record and folder each thread starts with.
-    SettingsMailbox* settings;
-    // The remembered picture's name (lastPictureNameSize bytes) and whether the first scan
-    // still has to look for it.
-    char* lastPictureName;
-    std::uint8_t* lastPictureSearchDone;
-    // The images folder as a full path to list, from the folder as the settings file holds
-    // it; "" when there is none. Asked at every new scan.
-    std::string (*fullFolder)(const std::string& folder);
+    TargetGeometry where() const { return place->get(); }
 };

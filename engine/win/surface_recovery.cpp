@@ -57,7 +57,7 @@ bool SurfaceRecovery::restoreBoth() {
 
 bool SurfaceRecovery::recover() {
     for (;;) {
-        if (!renderSleep(restoreStepMs))
+        if (!control_.sleep(restoreStepMs))
             return false;
         if (restoreBoth())
             return true;

@@ -7,12 +7,16 @@
 
 #include <ddraw.h>
 
+class RenderControl;
+
 // One per render thread; its methods run on that thread only.
 class SurfaceRecovery {
   public:
-    // The surfaces the thread draws on; they outlive it.
-    SurfaceRecovery(IDirectDrawSurface3* primary, IDirectDrawSurface3* picture)
-        : primary_(primary), picture_(picture) {}
+    // The surfaces the thread draws on; they outlive it. Its waits are safe points of
+    // `control`.
+    SurfaceRecovery(IDirectDrawSurface3* primary, IDirectDrawSurface3* picture,
+                    RenderControl& control)
+        : primary_(primary), picture_(picture), control_(control) {}
     SurfaceRecovery(const SurfaceRecovery&) = delete;
     SurfaceRecovery& operator=(const SurfaceRecovery&) = delete;
 
@@ -31,6 +35,7 @@ class SurfaceRecovery {
 
     IDirectDrawSurface3* primary_;
     IDirectDrawSurface3* picture_;
+    RenderControl& control_;
     int picturesStarted_ = 0;
     bool faultDone_ = false;
     bool faking_ = false;

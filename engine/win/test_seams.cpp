@@ -37,6 +37,25 @@ bool testSeamArmed(const char* name) {
     return false;
 }
 
+void appendTestLog(const char* seam, const char* fileName, const char* line) {
+    if (!testSeamArmed(seam))
+        return;
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    char* slash = length > 0 && length < MAX_PATH ? std::strrchr(path, '\\') : nullptr;
+    if (!slash || static_cast<std::size_t>(slash + 1 - path) + std::strlen(fileName) >= MAX_PATH)
+        return;
+    std::strcpy(slash + 1, fileName);
+    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written = 0;
+    WriteFile(file, line, static_cast<DWORD>(std::strlen(line)), &written, nullptr);
+    WriteFile(file, "\n", 1, &written, nullptr);
+    CloseHandle(file);
+}
+
 void faultIfSeamArmed(const char* name) {
     if (!testSeamArmed(name))
         return;

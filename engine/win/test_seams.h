@@ -10,7 +10,10 @@ void faultIfSeamArmed(const char* name);
 // True when the environment variable VELLUTOR_SEAMS, read once at the first call, lists
 // `name` among its comma-separated names.
 bool testSeamArmed(const char* name);
+// When `seam` is armed, appends `line` and a line break to `fileName` beside the program.
+void appendTestLog(const char* seam, const char* fileName, const char* line);
 #else
+inline void appendTestLog(const char*, const char*, const char*) {}
 constexpr bool testSeamArmed(const char*) {
     return false;
 }

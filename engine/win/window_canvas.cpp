@@ -2,8 +2,6 @@
 
 #include "engine/drop_geometry.h"
 #include "engine/patch_pixels.h"
-#include "engine/win/render_control.h"
-#include "engine/win/settings_mailbox.h"
 #include "pictures/win/picture_loader.h"
 
 #include <cstring>
@@ -14,8 +12,6 @@ namespace {
 // The layout of the buffers: blue in bits 0-7, green 8-15, red 16-23, as the patches.
 constexpr PixelLayout bufferLayout = {32, 0x00FF0000, 0x0000FF00, 0x000000FF};
 constexpr std::uint32_t bufferBitCount = 32;
-
-constexpr DecodeFence renderDecodeFence{renderDetach, renderAttach};
 
 std::unique_ptr<std::uint32_t[]> patchBuffer(std::int32_t side) {
     return std::unique_ptr<std::uint32_t[]>(new (std::nothrow) std::uint32_t[side * side]());
@@ -51,16 +47,17 @@ void PixelBuffer::reset() {
     width_ = height_ = 0;
 }
 
-WindowCanvas::WindowCanvas(HWND window, std::int32_t width, std::int32_t height,
-                           SettingsMailbox& settings,
-                           std::string (*fullFolder)(const std::string&), ScreenPlace place,
-                           RememberedPicture remembered)
-    : window_(window), width_(width), height_(height), settings_(settings),
-      startRecord_(settings.latest().record),
+WindowCanvas::WindowCanvas(Renderer& renderer, HWND window, std::int32_t width,
+                           std::int32_t height, ScreenPlace place)
+    : RendererCanvas(renderer), window_(window), width_(width), height_(height),
+      startRecord_(renderer.settings().latest().record),
       stillMs_(firstPictureStillMs(place.index, place.count, startRecord_)),
-      folder_(fullFolder), detached_(folder_),
-      staggered_(detached_, place.index, startRecord_, remembered.name, remembered.searchDone),
-      pacer_(nullptr), waterHeap_(windowsSurfaceHeap), water_(waterHeap_) {
+      staggered_(RendererCanvas::listing(), place.index, startRecord_,
+                 renderer.rememberedSlot().name, renderer.rememberedSlot().searchDone),
+      stop_(renderer.control()),
+      // Its own timer: a window has no vertical blank to wait for.
+      pacer_(nullptr, renderer.control(), renderer.testLogName("pace")),
+      waterHeap_(windowsSurfaceHeap), water_(waterHeap_) {
     // Made at start, in one piece: a 32-bit process may not find two more screens' worth
     // of memory later.
     if (width > 0 && height > 0 && screen_.make(width, height) && picture_.make(width, height)) {
@@ -76,17 +73,9 @@ WindowCanvas::~WindowCanvas() {
     releaseRipple();
 }
 
-bool WindowCanvas::checkpoint() {
-    return renderCheckpoint();
-}
-
-bool WindowCanvas::takeSettingsChange(SettingsChange& change) {
-    return settings_.take(change);
-}
-
 std::int32_t WindowCanvas::loadPicture(const char* fileName, bool cutBackground) {
-    return loadPictureToBitmap(picture_.dc(), width_, height_, folder_.pathOf(fileName).c_str(),
-                               cutBackground, renderDecodeFence);
+    return loadPictureToBitmap(picture_.dc(), width_, height_, pathOf(fileName).c_str(),
+                               cutBackground, decodeFence());
 }
 
 void WindowCanvas::pictureStarted(bool shown) {
@@ -104,7 +93,7 @@ RevealDraw WindowCanvas::revealStep(const RevealRequest& request, RevealProgress
     const TargetGeometry target = {0, 0, width_, height_, 0, 0};
     const RevealOptions options = {request.cutBackground, request.scatterCount,
                                    request.channelMap,    request.psychedeliaLevel,
-                                   renderShouldPause,     &random};
+                                   &stop_,                &random};
     const bool whole = ::revealStep(screen_.view(), bufferBitCount, picture_.view(), target,
                                     request.revealMap, options, progress);
     // Drawn pixels lie anywhere: the whole screen goes out, also after a part of a step.
@@ -123,7 +112,7 @@ std::uint32_t WindowCanvas::takeStill() {
 }
 
 bool WindowCanvas::sleep(std::uint32_t ms) {
-    return renderSleep(stillPicture_ ? takeStill() : ms);
+    return RendererCanvas::sleep(stillPicture_ ? takeStill() : ms);
 }
 
 void WindowCanvas::present(std::int32_t left, std::int32_t top, std::int32_t right,
@@ -176,7 +165,7 @@ bool WindowCanvas::repeatsShownFrame() const {
 
 void WindowCanvas::dropStep(RandomGenerator& random) {
     if (stillPicture_) {
-        renderSleep(takeStill());
+        RendererCanvas::sleep(takeStill());
         return;
     }
     if (!ready() || !patchPixels_ || !ripplePixels_ || !shownPixels_ || !water_.ready())
@@ -202,7 +191,7 @@ void WindowCanvas::dropStep(RandomGenerator& random) {
                        static_cast<std::size_t>(put.left) * 4;
     const std::int32_t frames = framesPerDrop(preset_);
     for (std::int32_t frame = 0; frame < frames; ++frame) {
-        if (!renderCheckpoint())
+        if (!checkpoint())
             return;
         water_.advance(patchPixels_.get(), ripplePixels_.get());
         if (!repeatsShownFrame()) {
@@ -215,4 +204,33 @@ void WindowCanvas::dropStep(RandomGenerator& random) {
         if (!pacer_.waitForNextRefresh(PacedFrame::Ripple))
             return;
     }
+}
+
+namespace {
+
+class WindowCanvasMaker : public CanvasMaker {
+  public:
+    WindowCanvasMaker(HWND window, std::int32_t width, std::int32_t height, ScreenPlace place)
+        : window_(window), width_(width), height_(height), place_(place) {}
+    std::unique_ptr<ShowCanvas> make(Renderer& renderer) override {
+        if (width_ <= 0 || height_ <= 0)
+            return nullptr;
+        auto canvas = std::make_unique<WindowCanvas>(renderer, window_, width_, height_, place_);
+        if (!canvas->ready())
+            return nullptr;
+        return canvas;
+    }
+
+  private:
+    HWND window_;
+    std::int32_t width_;
+    std::int32_t height_;
+    ScreenPlace place_;
+};
+
+} // namespace
+
+std::unique_ptr<CanvasMaker> windowCanvasMaker(HWND window, std::int32_t width,
+                                               std::int32_t height, ScreenPlace place) {
+    return std::make_unique<WindowCanvasMaker>(window, width, height, place);
 }

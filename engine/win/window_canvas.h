@@ -11,7 +11,7 @@
 #include "engine/surface_heap.h"
 #include "engine/water_surface.h"
 #include "engine/win/frame_pacer.h"
-#include "engine/win/images_folder_listing.h"
+#include "engine/win/renderer_canvas.h"
 #include "resources/win/scoped.h"
 
 #include <windows.h>
@@ -19,8 +19,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-
-class SettingsMailbox;
 
 // A 32-bit top-down DIB section in a memory context of its own.
 class PixelBuffer {
@@ -52,14 +50,22 @@ struct ScreenPlace {
     std::uint32_t count; // every show of the run, the primary's included
 };
 
-class WindowCanvas : public ShowCanvas {
+// The reveal asks the render control before every row.
+class ControlStop : public RevealStop {
   public:
-    // `window` covers the monitor and shows the canvas at its client origin; it, `settings`
-    // and the remembered picture outlive the canvas. The buffers are made here: ready() says
-    // whether they could be.
-    WindowCanvas(HWND window, std::int32_t width, std::int32_t height, SettingsMailbox& settings,
-                 std::string (*fullFolder)(const std::string&), ScreenPlace place,
-                 RememberedPicture remembered);
+    explicit ControlStop(const RenderControl& control) : control_(control) {}
+    bool requested() const override { return control_.shouldPause(); }
+
+  private:
+    const RenderControl& control_;
+};
+
+class WindowCanvas : public RendererCanvas {
+  public:
+    // `window` covers the monitor and shows the canvas at its client origin; it outlives the
+    // canvas. The buffers are made here: ready() says whether they could be.
+    WindowCanvas(Renderer& renderer, HWND window, std::int32_t width, std::int32_t height,
+                 ScreenPlace place);
     ~WindowCanvas() override;
     WindowCanvas(const WindowCanvas&) = delete;
     WindowCanvas& operator=(const WindowCanvas&) = delete;
@@ -69,10 +75,7 @@ class WindowCanvas : public ShowCanvas {
 
     std::int32_t width() const override { return width_; }
     std::int32_t height() const override { return height_; }
-    bool checkpoint() override;
-    bool takeSettingsChange(SettingsChange& change) override;
     FolderListing& listing() override { return staggered_; }
-    void useImagesFolder(const std::string& folder) override { folder_.useFolder(folder); }
     std::int32_t loadPicture(const char* fileName, bool cutBackground) override;
     void pictureStarted(bool shown) override;
     RevealDraw revealStep(const RevealRequest& request, RevealProgress& progress,
@@ -97,16 +100,14 @@ class WindowCanvas : public ShowCanvas {
     HWND window_;
     std::int32_t width_;
     std::int32_t height_;
-    SettingsMailbox& settings_;
     SaverSettings startRecord_;
     std::uint32_t stillMs_;
     bool stillPicture_ = false; // the picture on screen is the first shown
     bool anyShown_ = false;
     PixelBuffer screen_;
     PixelBuffer picture_;
-    ImagesFolderListing folder_;
-    DetachedListing detached_;
     StaggeredListing staggered_;
+    ControlStop stop_;
     FramePacer pacer_;
     SurfaceHeap waterHeap_; // before the water, which uses it
     WaterSurface water_;
@@ -118,3 +119,8 @@ class WindowCanvas : public ShowCanvas {
     std::unique_ptr<std::uint32_t[]> shownPixels_;
     bool shownValid_ = false;
 };
+
+// Makes a WindowCanvas for `window`, of width x height pixels; a canvas without its buffers
+// is none, and the window then stays black.
+std::unique_ptr<CanvasMaker> windowCanvasMaker(HWND window, std::int32_t width,
+                                               std::int32_t height, ScreenPlace place);

@@ -1,10 +1,7 @@
 #include "host/win/display.h"
 
-#include "engine/win/render_control.h"
-#include "engine/win/render_target.h"
-#include "engine/win/render_thread.h"
-#include "resources/resource_ids.h"
-#include "settings/win/settings_store.h"
+#include "engine/win/screen_canvas.h"
+#include "host/win/saver_session.h"
 
 #include <cstdio>
 
@@ -13,12 +10,15 @@ namespace {
 constexpr const char* displayFailureText = "DirectDraw Init FAILED";
 constexpr const char* saverCaption = "Vellutor";
 
-// What the mode enumeration works on: the list to fill in the dialog, or the full-screen
-// saver's mode to find by its number.
+// What the mode enumeration works on: the list to fill, or the full-screen saver's mode to
+// find by its number.
 struct ModeSearch {
-    SaverSession& session;
-    HWND modeList;
+    bool fullScreen;
+    std::uint16_t wanted;
     std::uint16_t ordinal;
+    std::vector<std::string>& modes;
+    TargetPlace& place;
+    DWORD bitDepth; // of the wanted mode, once found
 };
 
 HRESULT WINAPI onDisplayMode(LPDDSURFACEDESC mode, LPVOID context) {
@@ -27,28 +27,24 @@ HRESULT WINAPI onDisplayMode(LPDDSURFACEDESC mode, LPVOID context) {
     if (depth != 16 && depth != 24 && depth != 32)
         return DDENUMRET_OK;
     ++search.ordinal;
-    if (search.session.saver) {
-        if (search.ordinal != search.session.stored.record.videoMode)
+    if (search.fullScreen) {
+        if (search.ordinal != search.wanted)
             return DDENUMRET_OK;
-        search.session.chosenBitDepth = depth;
+        search.bitDepth = depth;
         const std::int32_t width = static_cast<std::int32_t>(mode->dwWidth);
         const std::int32_t height = static_cast<std::int32_t>(mode->dwHeight);
-        search.session.setTarget({0, 0, width, height, 0, 0});
+        search.place.set({0, 0, width, height, 0, 0});
         return DDENUMRET_CANCEL;
     }
     char entry[20];
     std::snprintf(entry, sizeof(entry), "%dx%dx%d", static_cast<int>(mode->dwWidth),
                   static_cast<int>(mode->dwHeight), static_cast<int>(depth));
-    if (search.modeList)
-        SendMessageA(search.modeList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
+    try {
+        search.modes.push_back(entry);
+    } catch (const std::bad_alloc&) {
+        return DDENUMRET_CANCEL; // the list ends here
+    }
     return DDENUMRET_OK;
-}
-
-bool reportDisplayFailure(SaverSession& session) {
-    releaseDisplay(session);
-    MessageBoxA(session.window, displayFailureText, saverCaption, MB_OK);
-    DestroyWindow(session.window);
-    return false;
 }
 
 // Asks `surface` for IDirectDrawSurface3 and lets the first interface go.
@@ -60,121 +56,131 @@ bool toSurface3(IDirectDrawSurface* surface, ComPtr<IDirectDrawSurface3>& surfac
     return static_cast<bool>(surface3);
 }
 
-// DirectDraw is loaded at run time, so that a system without it gets the failure message
-// instead of a program that cannot start at all. The library stays for the process's life.
-HRESULT directDrawCreate(SaverSession& session, IDirectDraw** directDrawOut) {
-    using CreateFunction = HRESULT(WINAPI*)(GUID*, IDirectDraw**, IUnknown*);
-    if (!session.directDrawLibrary)
-        session.directDrawLibrary = LoadLibraryA("ddraw.dll");
-    if (!session.directDrawLibrary)
-        return E_FAIL;
-    auto create = reinterpret_cast<CreateFunction>(
-        reinterpret_cast<void*>(GetProcAddress(session.directDrawLibrary, "DirectDrawCreate")));
-    return create ? create(nullptr, directDrawOut, nullptr) : E_FAIL;
-}
-
-bool createDirectDraw(SaverSession& session) {
-    ComPtr<IDirectDraw> first;
-    if (FAILED(directDrawCreate(session, first.out())))
-        return false;
-    if (FAILED(first->QueryInterface(IID_IDirectDraw2, session.directDraw.outVoid())))
-        session.directDraw.reset();
-    return static_cast<bool>(session.directDraw);
-}
-
-bool chooseDisplayMode(SaverSession& session) {
-    IDirectDraw2* directDraw = session.directDraw.get();
-    HWND modeList = session.dialog ? GetDlgItem(session.dialog, IDC_VIDEO_MODE) : nullptr;
-    ModeSearch search = {session, modeList, 0};
-    if (FAILED(directDraw->EnumDisplayModes(0, nullptr, &search, onDisplayMode)))
-        return false;
-    // A mode number that names no listed mode keeps the current display mode.
-    if (session.saver && session.stored.record.videoMode != 0 && session.chosenBitDepth != 0) {
-        if (FAILED(directDraw->SetCooperativeLevel(session.window,
-                                                   DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN)))
-            return false;
-        const TargetGeometry target = session.target();
-        if (FAILED(directDraw->SetDisplayMode(target.right, target.bottom, session.chosenBitDepth,
-                                              0, 0)))
-            return false;
-        session.displayModeChanged = true;
-        return true;
-    }
-    if (!session.saver && modeList)
-        SendMessageA(modeList, CB_SETCURSEL, session.stored.record.videoMode, 0);
-    return SUCCEEDED(directDraw->SetCooperativeLevel(session.window, DDSCL_NORMAL));
-}
-
-bool createPictureSurface(SaverSession& session) {
-    const TargetGeometry target = session.target();
-    DDSURFACEDESC description = {};
-    description.dwSize = sizeof(description);
-    description.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
-    description.dwHeight = target.bottom - target.top;
-    description.dwWidth = target.right - target.left;
-    description.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-    IDirectDrawSurface* surface = nullptr;
-    if (FAILED(session.directDraw->CreateSurface(&description, &surface, nullptr)))
-        return false;
-    return toSurface3(surface, session.pictureSurface);
-}
-
-TargetGeometry sessionTarget(const void* session) {
-    return static_cast<const SaverSession*>(session)->target();
+bool reportDisplayFailure(SaverSession& session) {
+    session.display().release();
+    MessageBoxA(session.window(), displayFailureText, saverCaption, MB_OK);
+    DestroyWindow(session.window());
+    return false;
 }
 
 void startRendering(SaverSession& session) {
-    session.renderJob = {{session.directDraw.get(), session.primarySurface.get(),
-                          session.pictureSurface.get(), sessionTarget, &session},
-                         &session.settings,
-                         session.stored.lastPictureName,
-                         &session.stored.lastPictureSearchDone,
-                         imagesFolderFullPath};
-    session.renderThread.reset(
-        startRenderThread(runRenderThread, &session.renderJob, THREAD_PRIORITY_IDLE));
-}
-
-bool createSurfaces(SaverSession& session) {
-    DDSURFACEDESC description = {};
-    description.dwSize = sizeof(description);
-    description.dwFlags = DDSD_CAPS;
-    description.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
-    IDirectDrawSurface* surface = nullptr;
-    if (FAILED(session.directDraw->CreateSurface(&description, &surface, nullptr)))
-        return false;
-    const bool primary = toSurface3(surface, session.primarySurface);
-    return createPictureSurface(session) && primary;
+    session.renderers().primary().start(
+        screenCanvasMaker(session.display().target(session.place())), THREAD_PRIORITY_IDLE);
 }
 
 } // namespace
 
 static_assert(sizeof(DDSURFACEDESC) == 108, "DirectDraw surface description size");
 
+// DirectDraw is loaded at run time, so that a system without it gets the failure message
+// instead of a program that cannot start at all.
+bool ScreenDisplay::createDirectDraw() {
+    using CreateFunction = HRESULT(WINAPI*)(GUID*, IDirectDraw**, IUnknown*);
+    if (!library_)
+        library_ = LoadLibraryA("ddraw.dll");
+    if (!library_)
+        return false;
+    auto create = reinterpret_cast<CreateFunction>(
+        reinterpret_cast<void*>(GetProcAddress(library_, "DirectDrawCreate")));
+    ComPtr<IDirectDraw> first;
+    if (!create || FAILED(create(nullptr, first.out(), nullptr)))
+        return false;
+    if (FAILED(first->QueryInterface(IID_IDirectDraw2, directDraw_.outVoid())))
+        directDraw_.reset();
+    return static_cast<bool>(directDraw_);
+}
+
+bool ScreenDisplay::chooseMode(HWND window, bool fullScreen, std::uint16_t videoMode,
+                               TargetPlace& place) {
+    modes_.clear();
+    ModeSearch search = {fullScreen, videoMode, 0, modes_, place, 0};
+    if (FAILED(directDraw_->EnumDisplayModes(0, nullptr, &search, onDisplayMode)))
+        return false;
+    // A mode number that names no listed mode keeps the current display mode.
+    if (fullScreen && videoMode != 0 && search.bitDepth != 0) {
+        if (FAILED(directDraw_->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN)))
+            return false;
+        const TargetGeometry target = place.get();
+        if (FAILED(directDraw_->SetDisplayMode(target.right, target.bottom, search.bitDepth, 0, 0)))
+            return false;
+        modeChanged_ = true;
+        return true;
+    }
+    return SUCCEEDED(directDraw_->SetCooperativeLevel(window, DDSCL_NORMAL));
+}
+
+bool ScreenDisplay::open(HWND window, bool fullScreen, std::uint16_t videoMode,
+                         TargetPlace& place) {
+    return createDirectDraw() && chooseMode(window, fullScreen, videoMode, place);
+}
+
+bool ScreenDisplay::createPictureSurface(const TargetGeometry& place) {
+    DDSURFACEDESC description = {};
+    description.dwSize = sizeof(description);
+    description.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
+    description.dwHeight = place.bottom - place.top;
+    description.dwWidth = place.right - place.left;
+    description.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+    IDirectDrawSurface* surface = nullptr;
+    if (FAILED(directDraw_->CreateSurface(&description, &surface, nullptr)))
+        return false;
+    return toSurface3(surface, pictureSurface_);
+}
+
+bool ScreenDisplay::createSurfaces(const TargetGeometry& place) {
+    DDSURFACEDESC description = {};
+    description.dwSize = sizeof(description);
+    description.dwFlags = DDSD_CAPS;
+    description.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
+    IDirectDrawSurface* surface = nullptr;
+    if (FAILED(directDraw_->CreateSurface(&description, &surface, nullptr)))
+        return false;
+    const bool primary = toSurface3(surface, primarySurface_);
+    return createPictureSurface(place) && primary;
+}
+
+bool ScreenDisplay::remakePictureSurface(const TargetGeometry& place) {
+    pictureSurface_.reset();
+    return directDraw_ && place.right > place.left && place.bottom > place.top &&
+           createPictureSurface(place);
+}
+
+void ScreenDisplay::release() {
+    primarySurface_.reset();
+    pictureSurface_.reset();
+    directDraw_.reset();
+}
+
+void ScreenDisplay::restoreMode() {
+    if (directDraw_)
+        directDraw_->RestoreDisplayMode();
+}
+
 bool setupDisplay(SaverSession& session) {
-    if (!createDirectDraw(session) || !chooseDisplayMode(session) || !createSurfaces(session))
+    ScreenDisplay& display = session.display();
+    if (!display.open(session.window(), session.saver(), session.stored().record.videoMode,
+                      session.place()) ||
+        !display.createSurfaces(session.target()))
         return reportDisplayFailure(session);
     startRendering(session);
     return true;
 }
 
-bool rebuildRendering(SaverSession& session, DWORD boundMs) {
-    if (!session.directDraw || !session.renderThread)
-        return false;
-    // A thread that does not stop may still draw on the surface: both stay as they are.
-    if (!stopRenderThread(session.renderThread.get(), boundMs))
-        return false;
-    session.renderThread.reset();
-    session.pictureSurface.reset();
-    const TargetGeometry target = session.target();
-    if (target.right <= target.left || target.bottom <= target.top ||
-        !createPictureSurface(session))
-        return false;
+PreviewRebuild rebuildRendering(SaverSession& session, DWORD boundMs) {
+    Renderer& renderer = session.renderers().primary();
+    if (!session.display().directDraw() || !renderer.hasThread())
+        return PreviewRebuild::Failed;
+    // A thread that does not stop may still draw on the surface: both stay as they are, and
+    // the stop is taken back so that the old preview goes on.
+    if (!renderer.stop(boundMs)) {
+        if (renderer.withdrawStop())
+            return PreviewRebuild::Later;
+        // It had seen the stop and is on its way out: wait for that.
+        if (!renderer.stop(boundMs))
+            return PreviewRebuild::Later;
+    }
+    if (!session.display().remakePictureSurface(session.target()))
+        return PreviewRebuild::Failed;
     startRendering(session);
-    return static_cast<bool>(session.renderThread);
-}
-
-void releaseDisplay(SaverSession& session) {
-    session.primarySurface.reset();
-    session.pictureSurface.reset();
-    session.directDraw.reset();
+    return renderer.hasThread() ? PreviewRebuild::Done : PreviewRebuild::Failed;
 }

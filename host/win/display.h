@@ -1,17 +1,71 @@
-// DirectDraw, the display mode, the surfaces and the render thread of a saver session.
+// The primary screen's DirectDraw display: the DirectDraw object, the display mode, the
+// primary and picture surfaces, and the glue that starts the primary's renderer on them.
 #pragma once
 
-#include "host/win/saver_session.h"
+#include "engine/win/render_target.h"
+#include "resources/win/scoped.h"
+#include "settings/win/settings_dialog.h"
 
 #include <windows.h>
 
-// DirectDraw, the display mode, both surfaces and last the render thread, for the session's
-// window. On failure the user is told, the window is destroyed and false comes back.
+#include <ddraw.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class SaverSession;
+
+class ScreenDisplay {
+  public:
+    ScreenDisplay() = default;
+    ScreenDisplay(const ScreenDisplay&) = delete;
+    ScreenDisplay& operator=(const ScreenDisplay&) = delete;
+
+    // DirectDraw for `window`. Full screen, `videoMode` numbers the listed mode to set (0 or
+    // a number that names no mode keeps the desktop's) and `place` becomes that mode's size;
+    // otherwise the modes are only listed. False on failure.
+    bool open(HWND window, bool fullScreen, std::uint16_t videoMode, TargetPlace& place);
+    // Both surfaces for a target of `place`'s size. False on failure.
+    bool createSurfaces(const TargetGeometry& place);
+    // A new picture surface of `place`'s size, in place of the old one.
+    bool remakePictureSurface(const TargetGeometry& place);
+    // Releases the surfaces and DirectDraw, if any.
+    void release();
+    // Puts the desktop's mode back, when this display changed it.
+    void restoreMode();
+
+    // The modes "<width>x<height>x<depth>" at 16, 24 and 32 bits, as the dialog lists them
+    // (numbered from 1 in this order); filled by open() outside full screen.
+    const std::vector<std::string>& modes() const { return modes_; }
+    bool modeChanged() const { return modeChanged_; }
+    IDirectDraw2* directDraw() const { return directDraw_.get(); }
+    IDirectDrawSurface3* primarySurface() const { return primarySurface_.get(); }
+    RenderTarget target(const TargetPlace& place) const {
+        return {directDraw_.get(), primarySurface_.get(), pictureSurface_.get(), &place};
+    }
+
+  private:
+    bool createDirectDraw();
+    bool chooseMode(HWND window, bool fullScreen, std::uint16_t videoMode, TargetPlace& place);
+    bool createPictureSurface(const TargetGeometry& place);
+
+    ComPtr<IDirectDraw2> directDraw_;
+    ComPtr<IDirectDrawSurface3> primarySurface_;
+    ComPtr<IDirectDrawSurface3> pictureSurface_;
+    std::vector<std::string> modes_;
+    // True once SetDisplayMode changed the mode, so that the shutdown puts it back.
+    bool modeChanged_ = false;
+    // DirectDraw's library, loaded at the first set-up and kept for the process's life: a
+    // render thread left inside a decode may still hold DirectDraw objects at the end.
+    HMODULE library_ = nullptr;
+};
+
+// DirectDraw, the display mode, both surfaces and last the primary's render thread, for the
+// session's window. On failure the user is told, the window is destroyed and false comes
+// back.
 bool setupDisplay(SaverSession& session);
-// Releases the surfaces and DirectDraw, if any.
-void releaseDisplay(SaverSession& session);
-// For a preview whose frame changed size: stops the render thread (waiting at most
-// `boundMs`), makes a new picture surface of the target's size and starts the thread again.
-// False, with the running thread and its surface kept, when the thread did not stop in time;
-// false with no thread when no new surface could be made.
-bool rebuildRendering(SaverSession& session, DWORD boundMs);
+
+// Stops the primary's render thread (waiting at most `boundMs`), makes a new picture surface
+// of the target's size and starts the thread again.
+PreviewRebuild rebuildRendering(SaverSession& session, DWORD boundMs);

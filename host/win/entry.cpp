@@ -1,12 +1,12 @@
 // The program's entry point: the single-instance gate, the run mode, the settings, the
 // saver window and the message loop of the run mode.
 #include "host/command_line.h"
-#include "engine/win/render_control.h"
 #include "host/win/display.h"
 #include "host/win/fault_backstop.h"
 #include "host/win/home_page_launch.h"
 #include "host/win/saver_session.h"
 #include "host/win/monitor_covers.h"
+#include "settings/win/monitor_setting_store.h"
 #include "host/win/saver_window.h"
 #include "host/win/shutdown.h"
 #include "resources/resource_ids.h"
@@ -14,9 +14,6 @@
 #include "settings/win/settings_store.h"
 
 namespace {
-
-// The preview's tracker looks at its window every 50 ms.
-constexpr DWORD trackerEndBoundMs = 1000;
 
 // Shared by every process of this executable, through the image's shared section: a count
 // that other processes must see can live nowhere else. Zero while none runs.
@@ -82,36 +79,38 @@ void runConfigureLoop(HWND settingsDialog) {
     }
 }
 
-bool measurePreview(void* owner, HWND preview, PreviewRect& placed) {
-    SaverSession& session = *static_cast<SaverSession*>(owner);
-    if (!session.measure(preview))
-        return false;
-    const TargetGeometry target = session.target();
-    placed = {target.left, target.top, target.right, target.bottom};
-    return true;
-}
+// The settings dialog's side of the preview that runs in it.
+class DialogPreview : public SettingsPreview {
+  public:
+    explicit DialogPreview(SaverSession& session) : session_(session) {}
+    Renderer& renderer() override { return session_.renderers().primary(); }
+    bool measure(HWND frame, PreviewRect& placed) override {
+        if (!session_.measure(frame))
+            return false;
+        const TargetGeometry target = session_.target();
+        placed = {target.left, target.top, target.right, target.bottom};
+        return true;
+    }
+    PreviewRebuild rebuild(DWORD boundMs) override { return rebuildRendering(session_, boundMs); }
+    bool openHomePage() override { return ::openHomePage(); }
 
-bool previewRendering(void* owner) {
-    return static_cast<bool>(static_cast<SaverSession*>(owner)->renderThread);
-}
-
-bool rebuildPreview(void* owner, DWORD boundMs) {
-    return rebuildRendering(*static_cast<SaverSession*>(owner), boundMs);
-}
+  private:
+    SaverSession& session_;
+};
 
 // Works out where the saver draws for the run mode; false when there is nowhere to draw.
-// `previewHost` must outlive the dialog.
-bool chooseTarget(SaverSession& session, const CommandLine& line, const PreviewHost& previewHost) {
+// `preview` must outlive the dialog.
+bool chooseTarget(SaverSession& session, const CommandLine& line, SettingsPreview& preview) {
     if (!line.previewFlag && !line.saverFlag) {
-        session.dialog = createSettingsDialog(session.instance, previewHost);
-        if (!session.dialog)
+        session.setDialog(createSettingsDialog(session.instance(), preview));
+        if (!session.dialog())
             return false;
-        session.parent = GetDlgItem(session.dialog, IDC_PREVIEW);
-        session.measure(session.parent);
+        session.setParent(GetDlgItem(session.dialog(), IDC_PREVIEW));
+        session.measure(session.parent());
     }
     if (line.previewFlag) {
-        session.parent = reinterpret_cast<HWND>(static_cast<UINT_PTR>(line.windowNumber));
-        session.measure(session.parent);
+        session.setParent(reinterpret_cast<HWND>(static_cast<UINT_PTR>(line.windowNumber)));
+        session.measure(session.parent());
     } else if (line.saverFlag) {
         session.setTarget(
             {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), 0, 0});
@@ -130,40 +129,46 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR argumen
     CommandLine line = parseCommandLine(arguments);
     SaverSession session(instance, line.saverFlag, line.previewFlag);
 
-    if (!loadSettings(session.stored))
+    if (!session.loadStored())
         return 0;
-    session.settings.seed(session.stored.record, session.stored.imagesFolder);
     installFaultBackstop(session);
-    const PreviewHost previewHost = {&session,       measurePreview, previewRendering,
-                                     rebuildPreview, openHomePage,   &session.settings};
-    if (!chooseTarget(session, line, previewHost))
+    DialogPreview dialogPreview(session);
+    if (!chooseTarget(session, line, dialogPreview))
         return 0;
-    if (!previousInstance && !registerSaverClass(instance))
+    if (!previousInstance && !SaverWindow::registerClass(instance))
         return 0;
-    HWND saverWindow = createSaverWindow(session, instance, showCommand);
+    // Goes before the session: the preview's tracker reads the session's place.
+    SaverWindow saver(session);
+    HWND saverWindow = saver.create(instance, showCommand);
     if (!saverWindow)
         return 0;
+    if (session.dialog())
+        showDisplayModes(session.dialog(), session.display().modes(),
+                         session.stored().record.videoMode);
 
-    if (session.preview) {
+    if (session.preview()) {
         runPreviewLoop(saverWindow);
-    } else if (session.saver) {
+    } else if (session.saver()) {
         {
-            MonitorCovers covers(instance, saverWindow);
+            // A chosen video mode keeps the other monitors black.
+            const bool everyMonitor =
+                readPicturesOnEveryMonitor() && !session.display().modeChanged();
+            MonitorCovers covers(instance, saverWindow,
+                                 everyMonitor ? &session.renderers() : nullptr);
             runSaverLoop(covers);
         }
         showDeferredNotices(session);
     } else {
-        runConfigureLoop(session.dialog);
+        runConfigureLoop(session.dialog());
     }
+    // Nothing the tracker reads may go before it has ended.
+    saver.stopTracking();
     const int exitCode = gate.leave();
     // A render thread left inside a decode or a folder walk ends with the process, before
     // the program's own objects are torn down under it.
-    if (renderThreadRunning())
+    if (session.renderers().anyRunning())
         ExitProcess(static_cast<UINT>(exitCode));
-    // The session goes with this frame: its tracker, which sees the window gone within a
-    // period, first; a fault from now on has no display to put back.
-    if (session.previewTracker)
-        WaitForSingleObject(session.previewTracker.get(), trackerEndBoundMs);
+    // A fault from now on has no display to put back.
     forgetFaultBackstopSession();
     return exitCode;
 }

@@ -27,7 +27,7 @@ void writeRememberedPictureNow() {
     if (faultRecord.rememberedPicturePath[0] == '\0' || !session)
         return;
     char name[lastPictureNameSize];
-    const char* remembered = session->stored.lastPictureName;
+    const char* remembered = session->rememberedPicture();
     std::size_t length = strnlen(remembered, lastPictureNameSize - 1);
     std::memcpy(name, remembered, length);
     name[length] = '\0';
@@ -44,9 +44,9 @@ void writeRememberedPictureNow() {
 // ending does; the system's registry mode when that fails.
 void restoreDisplayNow() {
     const SaverSession* session = faultRecord.session;
-    if (!session || !session->saver || !session->displayModeChanged)
+    if (!session || !session->saver() || !session->display().modeChanged())
         return;
-    IDirectDraw2* directDraw = session->directDraw.get();
+    IDirectDraw2* directDraw = session->display().directDraw();
     if (!directDraw || FAILED(directDraw->RestoreDisplayMode()))
         ChangeDisplaySettingsA(nullptr, 0);
 }

@@ -1,6 +1,8 @@
 #include "host/win/monitor_covers.h"
 
+#include "engine/win/renderer.h"
 #include "engine/win/test_seams.h"
+#include "engine/win/window_canvas.h"
 #include "host/monitor_layout.h"
 #include "host/win/saver_window.h"
 
@@ -76,7 +78,8 @@ bool registerCoverClass(HINSTANCE instance) {
 
 } // namespace
 
-MonitorCovers::MonitorCovers(HINSTANCE instance, HWND saver) : instance_(instance), saver_(saver) {
+MonitorCovers::MonitorCovers(HINSTANCE instance, HWND saver, RendererSet* shows)
+    : instance_(instance), saver_(saver), shows_(shows) {
     cover(currentMonitors());
 }
 
@@ -98,7 +101,10 @@ void MonitorCovers::refresh() {
     std::vector<MonitorEntry> monitors = currentMonitors();
     if (sameLayout(layout_, monitors))
         return;
-    close();
+    // A show draws on its window until its thread has ended.
+    if (shows_)
+        shows_->removeSecondaries();
+    windows_.clear();
     cover(monitors);
 }
 
@@ -107,7 +113,9 @@ void MonitorCovers::cover(const std::vector<MonitorEntry>& monitors) {
     // A minimised saver window is ending: a mode put back then needs no new covers.
     if (!saver_ || !IsWindow(saver_) || IsIconic(saver_) || !registerCoverClass(instance_))
         return;
-    for (const MonitorRect& r : coverRects(monitors)) {
+    const std::vector<MonitorRect> rects = coverRects(monitors);
+    const auto count = static_cast<std::uint32_t>(rects.size() + 1);
+    for (const MonitorRect& r : rects) {
         // A tool window stays out of the task bar and the task switcher.
         ScopedWindow window(CreateWindowExA(
             WS_EX_TOPMOST | WS_EX_TOOLWINDOW, coverClassName, saverWindowTitle, WS_POPUP, r.left,
@@ -119,5 +127,24 @@ void MonitorCovers::cover(const std::vector<MonitorEntry>& monitors) {
         SetWindowPos(window.get(), saver_, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
         windows_.push_back(std::move(window));
+        if (shows_)
+            startShow(windows_.back().get(), r, static_cast<std::uint32_t>(windows_.size()),
+                      count);
     }
+}
+
+// Screen k starts k pictures on from where the primary's show stands now.
+void MonitorCovers::startShow(HWND window, const MonitorRect& monitor, std::uint32_t index,
+                              std::uint32_t count) {
+    Renderer* renderer = shows_->add();
+    if (!renderer)
+        return;
+    {
+        RenderHold hold(shows_->primary());
+        const char* shown = shows_->primary().rememberedPicture();
+        renderer->remember(shown, shown[0] == '\0');
+    }
+    const TargetGeometry canvas = monitorCanvas(monitor);
+    renderer->start(windowCanvasMaker(window, canvas.right, canvas.bottom, {index, count}),
+                    THREAD_PRIORITY_IDLE);
 }

@@ -1,45 +1,21 @@
 #include "host/win/saver_session.h"
 
-namespace {
-
-class TargetLock {
-  public:
-    explicit TargetLock(CRITICAL_SECTION& lock) : lock_(lock) { EnterCriticalSection(&lock_); }
-    ~TargetLock() { LeaveCriticalSection(&lock_); }
-    TargetLock(const TargetLock&) = delete;
-    TargetLock& operator=(const TargetLock&) = delete;
-
-  private:
-    CRITICAL_SECTION& lock_;
-};
-
-} // namespace
+#include "engine/win/test_seams.h"
 
 SaverSession::SaverSession(HINSTANCE module, bool fullScreen, bool inPreview)
-    : saver(fullScreen), preview(inPreview), instance(module) {
-    InitializeCriticalSection(&targetLock_);
+    : saver_(fullScreen), preview_(inPreview), instance_(module), renderers_(imagesFolderFullPath) {
 }
 
+// Test build: the preview's tracker must have ended by now (see "teardown.log").
 SaverSession::~SaverSession() {
-    DeleteCriticalSection(&targetLock_);
+    appendTestLog(teardownLogSeam, teardownLogName, "session freed");
 }
 
-TargetGeometry SaverSession::target() const {
-    TargetLock guard(targetLock_);
-    return target_;
-}
-
-void SaverSession::setTarget(const TargetGeometry& place) {
-    TargetLock guard(targetLock_);
-    target_ = place;
-}
-
-bool SaverSession::measure(HWND measured) {
-    RECT client;
-    POINT origin = {0, 0};
-    if (!GetClientRect(measured, &client) || !ClientToScreen(measured, &origin))
+bool SaverSession::loadStored() {
+    if (!loadSettings(stored_))
         return false;
-    setTarget({client.left + origin.x, client.top + origin.y, client.right + origin.x,
-               client.bottom + origin.y, origin.x, origin.y});
+    Renderer& primary = renderers_.primary();
+    primary.settings().seed(stored_.record, stored_.imagesFolder);
+    primary.remember(stored_.lastPictureName, stored_.lastPictureSearchDone != 0);
     return true;
 }

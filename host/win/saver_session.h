@@ -1,19 +1,22 @@
-// One run of the saver. WinMain makes it and it lives until the process ends; the saver
-// window reaches it through its window data, the settings dialog through its preview host
-// and the shutdown through the saver window.
+// One run of the saver. WinMain makes it and it lives until the process ends. It owns the
+// run's display, its renderers (one per screen, the primary's first) and the settings as
+// loaded; the saver window, the dialog's preview and the shutdown reach them through it.
 #pragma once
 
 #include "engine/reveal.h"
-#include "host/shutdown_plan.h"
-#include "host/win/home_page_launch.h"
 #include "engine/win/render_target.h"
-#include "engine/win/settings_mailbox.h"
-#include "resources/win/scoped.h"
+#include "engine/win/renderer.h"
+#include "host/shutdown_plan.h"
+#include "host/win/display.h"
 #include "settings/win/settings_store.h"
 
 #include <windows.h>
 
-#include <ddraw.h>
+#include <utility>
+
+// Test build: the order in which the run's parts go, one line each, beside the program.
+constexpr const char* teardownLogSeam = "teardown-log";
+constexpr const char* teardownLogName = "teardown.log";
 
 class SaverSession {
   public:
@@ -23,61 +26,68 @@ class SaverSession {
     SaverSession& operator=(const SaverSession&) = delete;
 
     // The run mode: /s, /p, or neither for the settings dialog.
-    const bool saver;
-    const bool preview;
+    // Both flags may be given: the preview's window and loop, the full screen's input.
+    bool saver() const { return saver_; }
+    bool preview() const { return preview_; }
+    bool configure() const { return !saver_ && !preview_; }
+    RunMode mode() const {
+        return saver_ ? RunMode::Saver : preview_ ? RunMode::Preview : RunMode::Configure;
+    }
     // Where the saver's resources come from.
-    HINSTANCE instance;
-    HWND parent = nullptr;
-    HWND window = nullptr;
-    HWND dialog = nullptr;
+    HINSTANCE instance() const { return instance_; }
 
-    // The screen rectangle the saver fills and the screen position of the client origin of
-    // the window it was measured from. The preview's tracker thread and the dialog move it
-    // while the render thread and WM_PAINT read it, so it is copied whole under a lock.
-    TargetGeometry target() const;
-    void setTarget(const TargetGeometry& place);
-    // `window`'s client area in screen coordinates becomes the target. False when the
-    // window is gone; the target is then left as it was.
-    bool measure(HWND measured);
+    // The windows of the run, set by the main thread as they are made.
+    HWND parent() const { return parent_; }
+    void setParent(HWND parent) { parent_ = parent; }
+    HWND window() const { return window_; }
+    void setWindow(HWND window) { window_ = window; }
+    HWND dialog() const { return dialog_; }
+    void setDialog(HWND dialog) { dialog_ = dialog; }
 
-    // The display: set up by the saver window, used by the render thread and the shutdown.
-    // Released only by a failed set-up: a render thread may outlive the message loop.
-    ComPtr<IDirectDraw2> directDraw;
-    ComPtr<IDirectDrawSurface3> primarySurface;
-    ComPtr<IDirectDrawSurface3> pictureSurface;
-    DWORD chosenBitDepth = 0;
-    // True once SetDisplayMode changed the mode, so that the shutdown puts it back.
-    bool displayModeChanged = false;
-    // DirectDraw's library, loaded at the first set-up and kept for the process's life.
-    HMODULE directDrawLibrary = nullptr;
-    ScopedHandle renderThread;
-    // The preview's tracker thread; it ends by itself once the window is gone.
-    ScopedHandle previewTracker;
-    // The record, folder and remembered picture as loaded; only the render thread writes
-    // the remembered picture's name once the session's threads run.
-    StoredSettings stored;
-    // The dialog's settings changes on their way to the render thread.
-    SettingsMailbox settings;
-    // What the render thread works with; rewritten only while no thread runs.
-    RenderJob renderJob = {};
+    // The screen rectangle the primary's show fills and the screen position of the client
+    // origin of the window it was measured from.
+    TargetPlace& place() { return place_; }
+    TargetGeometry target() const { return place_.get(); }
+    void setTarget(const TargetGeometry& place) { place_.set(place); }
+    bool measure(HWND measured) { return place_.measure(measured); }
 
-    // The saver window's input: where the pointer first was, and whether the full-screen
-    // window was once active.
-    POINT mouseReference = {0, 0};
-    bool wasActive = false;
+    // The primary's DirectDraw display. Released only by a failed set-up or with the
+    // session: a render thread may outlive the message loop.
+    ScreenDisplay& display() { return display_; }
+    const ScreenDisplay& display() const { return display_; }
 
-    // The preview's home-page launches, one a second at most for the whole run.
-    LaunchRateLimit homePageLaunches = previewLaunchLimit();
+    RendererSet& renderers() { return renderers_; }
+    const RendererSet& renderers() const { return renderers_; }
+
+    // The record, folder and remembered picture as loaded. The remembered picture then
+    // belongs to the primary's renderer, whose show rewrites it.
+    const StoredSettings& stored() const { return stored_; }
+    // Loads the settings and hands them to the renderers; false when they cannot be read.
+    bool loadStored();
+    // The primary's remembered picture, as the shutdown writes it.
+    const char* rememberedPicture() const { return renderers_.primary().rememberedPicture(); }
 
     // The shutdown runs once, whichever message starts it.
-    ShutdownOnce shutdownOnce;
-    // A wallpaper that no file would take. Set by the shutdown, which runs inside the
+    ShutdownOnce& shutdownOnce() { return shutdownOnce_; }
+    // A wallpaper that no file would take. Noted by the shutdown, which runs inside the
     // window procedure, and told once the message loop has ended: a message box shown from
     // the window procedure would sit behind the topmost saver window and be closed at once
     // by the quit that follows.
-    bool wallpaperNoticePending = false;
+    void noteWallpaperNotice() { wallpaperNoticePending_ = true; }
+    bool takeWallpaperNotice() { return std::exchange(wallpaperNoticePending_, false); }
 
   private:
-    mutable CRITICAL_SECTION targetLock_;
-    TargetGeometry target_ = {};
+    const bool saver_;
+    const bool preview_;
+    const HINSTANCE instance_;
+    HWND parent_ = nullptr;
+    HWND window_ = nullptr;
+    HWND dialog_ = nullptr;
+    TargetPlace place_;
+    StoredSettings stored_;
+    ShutdownOnce shutdownOnce_;
+    bool wallpaperNoticePending_ = false;
+    // Last: the renderers' threads draw on the display, so they go first.
+    ScreenDisplay display_;
+    RendererSet renderers_;
 };

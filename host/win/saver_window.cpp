@@ -3,8 +3,9 @@
 #include "host/win/display.h"
 #include "host/win/home_page_launch.h"
 #include "host/win/monitor_covers.h"
-#include "resources/win/scoped.h"
+#include "engine/win/test_seams.h"
 #include "host/win/shutdown.h"
+#include "resources/win/scoped.h"
 
 #include <windowsx.h>
 
@@ -16,43 +17,118 @@ constexpr DWORD previewTrackPeriodMs = 50;
 constexpr int logoSize = 100;
 constexpr const char* logoResource = "LOGO";
 
-// The session, from the window's data; null before WM_NCCREATE has stored it.
-SaverSession* sessionOf(HWND window) {
-    return reinterpret_cast<SaverSession*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+} // namespace
+
+bool PreviewTracker::start(TargetPlace& place, HWND window) {
+    stop();
+    place_ = &place;
+    window_ = window;
+    stopEvent_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!stopEvent_)
+        return false;
+    thread_.reset(CreateThread(nullptr, 0, run, this, 0, nullptr));
+    return static_cast<bool>(thread_);
 }
 
-void onNonClientCreate(HWND window, const CREATESTRUCTA& creation) {
-    auto* session = static_cast<SaverSession*>(creation.lpCreateParams);
-    session->window = window;
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(session));
+void PreviewTracker::stop() {
+    if (!thread_)
+        return;
+    SetEvent(stopEvent_.get());
+    // Measuring a window sends it no message, so the thread ends within a period.
+    WaitForSingleObject(thread_.get(), INFINITE);
+    thread_.reset();
 }
 
-// Keeps the target on the preview while its host window moves; ends with the window.
-DWORD WINAPI previewTracker(void* parameter) {
-    SaverSession& session = *static_cast<SaverSession*>(parameter);
-    do {
-        Sleep(previewTrackPeriodMs);
-    } while (session.measure(session.window));
-    return 0;
-}
-
-LRESULT onCreate(SaverSession& session) {
-    session.mouseReference = {0, 0};
-    if (session.preview) {
-        // The tracker ends by itself once the window is gone; the session waits for that
-        // before it goes.
-        session.previewTracker.reset(
-            CreateThread(nullptr, 0, previewTracker, &session, 0, nullptr));
+DWORD WINAPI PreviewTracker::run(void* self) {
+    PreviewTracker& tracker = *static_cast<PreviewTracker*>(self);
+    while (WaitForSingleObject(tracker.stopEvent_.get(), previewTrackPeriodMs) == WAIT_TIMEOUT &&
+           tracker.place_->measure(tracker.window_)) {
     }
+    appendTestLog(teardownLogSeam, teardownLogName, "tracker ended");
     return 0;
 }
 
-void paintPreview(const SaverSession& session, HWND window) {
+SaverWindow::SaverWindow(SaverSession& session)
+    : session_(session), homePageLaunches_(previewLaunchLimit()) {}
+
+LRESULT CALLBACK SaverWindow::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<SaverWindow*>(
+            reinterpret_cast<const CREATESTRUCTA*>(lParam)->lpCreateParams);
+        self->window_ = window;
+        self->session_.setWindow(window);
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<SaverWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (!self)
+        return DefWindowProcA(window, message, wParam, lParam);
+    return self->handle(message, wParam, lParam);
+}
+
+LRESULT SaverWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        return onCreate();
+    case WM_DESTROY:
+        end();
+        return 0;
+    case WM_PAINT:
+        onPaint();
+        return 1;
+    case WM_SETCURSOR:
+        onSetCursor();
+        return 0;
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_CHAR:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+        onKey();
+        return 0;
+    case WM_SYSCOMMAND:
+        onSystemCommand(wParam);
+        return 0;
+    case WM_MOUSEMOVE:
+        onMouseMove(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        return 0;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        return 0;
+    case WM_LBUTTONUP:
+        onLeftButtonUp();
+        return 0;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+        onRightButton();
+        return 0;
+    case WM_ACTIVATEAPP:
+        onActivateApp(wParam != FALSE);
+        return 0;
+    case WM_DISPLAYCHANGE:
+        onDisplayChange();
+        return 0;
+    default:
+        return DefWindowProcA(window_, message, wParam, lParam);
+    }
+}
+
+void SaverWindow::end() {
+    endSaver(session_);
+}
+
+LRESULT SaverWindow::onCreate() {
+    mouseReference_ = {0, 0};
+    if (session_.preview())
+        tracker_.start(session_.place(), window_);
+    return 0;
+}
+
+void SaverWindow::onPaint() {
     PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
-    if (session.preview && dc) {
-        const TargetGeometry target = session.target();
-        ScopedBitmap logo(LoadBitmapA(session.instance, logoResource));
+    HDC dc = BeginPaint(window_, &paint);
+    if (session_.preview() && dc) {
+        const TargetGeometry target = session_.target();
+        ScopedBitmap logo(LoadBitmapA(session_.instance(), logoResource));
         ScopedMemoryDC memory(CreateCompatibleDC(dc));
         if (logo && memory) {
             ScopedSelect selected(memory.get(), logo.get());
@@ -62,142 +138,102 @@ void paintPreview(const SaverSession& session, HWND window) {
                        memory.get(), 0, 0, logoSize, logoSize, SRCCOPY);
         }
     }
-    EndPaint(window, &paint);
+    EndPaint(window_, &paint);
 }
 
-void onSetCursor(const SaverSession& session) {
-    SetCursor(session.saver ? nullptr : LoadCursorA(nullptr, IDC_ARROW));
+void SaverWindow::onSetCursor() {
+    SetCursor(session_.saver() ? nullptr : LoadCursorA(nullptr, IDC_ARROW));
 }
 
-void onSystemCommand(const SaverSession& session, HWND window, WPARAM command) {
-    if (session.preview)
+// In the settings dialog the preview is no saver of its own: the dialog's buttons, Esc and
+// close box end the run, so that a stray key never loses the user's changes.
+void SaverWindow::onKey() {
+    if (!session_.configure())
+        end();
+}
+
+void SaverWindow::onRightButton() {
+    if (!session_.configure())
+        end();
+}
+
+void SaverWindow::onSystemCommand(WPARAM command) {
+    if (session_.preview())
         return;
     switch (command) {
     case SC_CLOSE:
     case SC_NEXTWINDOW:
     case SC_PREVWINDOW:
     case SC_SCREENSAVE:
-        endSaver(window);
+        end();
         break;
     default: // everything else is swallowed
         break;
     }
 }
 
-void onMouseMove(SaverSession& session, HWND window, int x, int y) {
-    if (!session.saver)
+void SaverWindow::onMouseMove(int x, int y) {
+    if (!session_.saver())
         return;
-    POINT& reference = session.mouseReference;
+    POINT& reference = mouseReference_;
     if (reference.x + reference.y == 0)
         reference = {x, y};
     int drift = (reference.x + reference.y) - (x + y);
     if (drift > pointerDriftLimit || drift < -pointerDriftLimit)
-        endSaver(window);
+        end();
 }
 
-void onLeftButtonUp(SaverSession& session, HWND window) {
-    if (session.preview)
-        openHomePageFromPreview(session.homePageLaunches);
-    else if (session.saver)
-        endSaver(window);
+void SaverWindow::onLeftButtonUp() {
+    if (session_.preview())
+        openHomePageFromPreview(homePageLaunches_);
+    else if (session_.saver())
+        end();
 }
 
-// Another program taking the foreground ends a full-screen run, as a key would. The window's
-// user data notes that it has once been active: losing the activation before that (while
-// the run starts) is not the user's doing.
-void onActivateApp(SaverSession& session, HWND window, bool active) {
-    if (!session.saver)
+// Another program taking the foreground ends a full-screen run, as a key would. Losing the
+// activation before the window was once active (while the run starts) is not the user's
+// doing.
+void SaverWindow::onActivateApp(bool active) {
+    if (!session_.saver())
         return;
     if (active) {
-        session.wasActive = true;
+        wasActive_ = true;
         return;
     }
-    if (session.wasActive)
-        endSaver(window);
+    if (wasActive_)
+        end();
 }
 
 // The covers of the other monitors belong to the message loop, which makes them anew.
-void onDisplayChange(const SaverSession& session) {
-    if (session.saver)
+void SaverWindow::onDisplayChange() {
+    if (session_.saver())
         PostThreadMessageA(GetCurrentThreadId(), monitorsChangedMessage, 0, 0);
 }
 
-} // namespace
-
-LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE)
-        onNonClientCreate(window, *reinterpret_cast<const CREATESTRUCTA*>(lParam));
-    SaverSession* session = sessionOf(window);
-    if (!session)
-        return DefWindowProcA(window, message, wParam, lParam);
-    switch (message) {
-    case WM_CREATE:
-        return onCreate(*session);
-    case WM_DESTROY:
-        endSaver(window);
-        return 0;
-    case WM_PAINT:
-        paintPreview(*session, window);
-        return 1;
-    case WM_SETCURSOR:
-        onSetCursor(*session);
-        return 0;
-    case WM_KEYDOWN:
-    case WM_KEYUP:
-    case WM_CHAR:
-    case WM_SYSKEYDOWN:
-    case WM_SYSKEYUP:
-        endSaver(window);
-        return 0;
-    case WM_SYSCOMMAND:
-        onSystemCommand(*session, window, wParam);
-        return 0;
-    case WM_MOUSEMOVE:
-        onMouseMove(*session, window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
-        return 0;
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-        return 0;
-    case WM_LBUTTONUP:
-        onLeftButtonUp(*session, window);
-        return 0;
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONDBLCLK:
-        endSaver(window);
-        return 0;
-    case WM_ACTIVATEAPP:
-        onActivateApp(*session, window, wParam != FALSE);
-        return 0;
-    case WM_DISPLAYCHANGE:
-        onDisplayChange(*session);
-        return 0;
-    default:
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
-}
-
-bool registerSaverClass(HINSTANCE instance) {
+bool SaverWindow::registerClass(HINSTANCE instance) {
     WNDCLASSEXA windowClass = {};
     windowClass.cbSize = sizeof(windowClass);
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = saverWindowProc;
+    windowClass.lpfnWndProc = windowProc;
     windowClass.hInstance = instance;
     windowClass.lpszClassName = saverClassName;
     return RegisterClassExA(&windowClass) != 0;
 }
 
-HWND createSaverWindow(SaverSession& session, HINSTANCE instance, int showCommand) {
-    DWORD style = (session.saver ? WS_POPUP : WS_CHILD) | WS_VISIBLE;
-    const TargetGeometry target = session.target();
+HWND SaverWindow::create(HINSTANCE instance, int showCommand) {
+    DWORD style = (session_.saver() ? WS_POPUP : WS_CHILD) | WS_VISIBLE;
+    const TargetGeometry target = session_.target();
     HWND window = CreateWindowExA(WS_EX_TOPMOST, saverClassName, saverWindowTitle, style, 0, 0,
                                   target.right - target.originX, target.bottom - target.originY,
-                                  session.parent, nullptr, instance, &session);
+                                  session_.parent(), nullptr, instance, this);
     if (!window)
         return nullptr;
     ShowWindow(window, showCommand);
     UpdateWindow(window);
-    if (session.preview)
+    if (session_.preview())
         return window;
-    SetFocus(window);
-    return setupDisplay(session) ? window : nullptr;
+    // The full-screen saver takes the keyboard; the dialog's preview leaves it to the dialog.
+    if (session_.saver())
+        SetFocus(window);
+    return setupDisplay(session_) ? window : nullptr;
 }

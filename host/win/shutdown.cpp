@@ -2,7 +2,6 @@
 
 #include "host/shutdown_plan.h"
 
-#include "engine/win/render_control.h"
 #include "resources/win/scoped.h"
 #include "pictures/win/bitmap_writer.h"
 #include "pictures/win/picture_loader.h"
@@ -11,24 +10,26 @@
 
 namespace {
 
-// The render thread answers a stop between two draws or frames, well within this bound; a
+// The render threads answer a stop between two draws or frames, well within this bound; a
 // thread stuck in a decoder is left to the end of the process rather than killed mid-call.
 constexpr DWORD renderStopBoundMs = 2000;
+// A hold not answered within this (a thread deep in a decode) is given up on.
+constexpr DWORD renderHoldBoundMs = 3000;
 
 class WindowsShutdown : public ShutdownSteps {
   public:
-    WindowsShutdown(SaverSession& session, HWND window) : session_(session), window_(window) {}
+    explicit WindowsShutdown(SaverSession& session) : session_(session) {}
 
-    // Parked at a safe point, the render thread holds no surface lock while the frame is
-    // captured and the display mode is put back; it is stopped right after.
-    void holdRender() override { ::holdRender(); }
+    // Parked at safe points, the render threads hold no surface lock while the frame is
+    // captured and the display mode is put back; they are stopped right after.
+    void holdRender() override { session_.renderers().holdAll(renderHoldBoundMs); }
 
     // The last frame of the screen becomes the desktop wallpaper when the user asked for it.
     void captureFrame(bool install) override {
         const TargetGeometry target = session_.target();
         ScopedBitmap frame;
         {
-            ScopedSurfaceDC screen(session_.primarySurface.get());
+            ScopedSurfaceDC screen(session_.display().primarySurface());
             if (!screen)
                 return;
             ScopedMemoryDC memory(CreateCompatibleDC(screen.get()));
@@ -43,64 +44,51 @@ class WindowsShutdown : public ShutdownSteps {
         }
         // Selected nowhere and with the surface's context given back, the frame can be written.
         if (install && writeWallpaper(frame.get()) == WallpaperOutcome::NoWritableFile)
-            session_.wallpaperNoticePending = true;
+            session_.noteWallpaperNotice();
     }
 
-    void restoreDisplayMode() override { session_.directDraw->RestoreDisplayMode(); }
+    void restoreDisplayMode() override { session_.display().restoreMode(); }
 
-    void stopRenderThread() override {
-        stopRenderThreadUnlessDetached(session_.renderThread.get(), renderStopBoundMs);
-        session_.renderThread.reset();
-    }
+    void stopRenderThread() override { session_.renderers().stopAll(renderStopBoundMs); }
 
+    // Only the primary's show names the remembered picture.
     void writeRememberedPicture() override {
-        ::writeRememberedPicture(session_.stored.lastPictureName);
+        ::writeRememberedPicture(session_.rememberedPicture());
     }
 
-    void minimizeWindow() override { ShowWindow(window_, SW_MINIMIZE); }
+    void minimizeWindow() override { ShowWindow(session_.window(), SW_MINIMIZE); }
 
   private:
     SaverSession& session_;
-    HWND window_;
 };
 
-RunMode modeOf(const SaverSession& session) {
-    if (session.saver)
-        return RunMode::Saver;
-    return session.preview ? RunMode::Preview : RunMode::Configure;
+void shutdown(SaverSession& session) {
+    ShutdownFacts facts;
+    facts.mode = session.mode();
+    facts.wallpaperGenerator = session.stored().record.wallpaperGenerator;
+    facts.videoMode = session.stored().record.videoMode;
+    facts.displayModeChanged = session.display().modeChanged();
+    facts.hasDirectDraw = session.display().directDraw() != nullptr;
+    facts.hasPrimarySurface = session.display().primarySurface() != nullptr;
+    facts.hasRenderThread = session.renderers().anyThread();
+    WindowsShutdown steps(session);
+    runShutdown(session.shutdownOnce(), facts, steps);
 }
 
 } // namespace
 
-void endSaver(HWND window) {
-    shutdown(window);
+void endSaver(SaverSession& session) {
+    shutdown(session);
     PostQuitMessage(0);
 }
 
-void shutdown(HWND window) {
-    auto* session = reinterpret_cast<SaverSession*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (!session)
-        return;
-    ShutdownFacts facts;
-    facts.mode = modeOf(*session);
-    facts.wallpaperGenerator = session->stored.record.wallpaperGenerator;
-    facts.videoMode = session->stored.record.videoMode;
-    facts.displayModeChanged = session->displayModeChanged;
-    facts.hasDirectDraw = static_cast<bool>(session->directDraw);
-    facts.hasPrimarySurface = static_cast<bool>(session->primarySurface);
-    facts.hasRenderThread = static_cast<bool>(session->renderThread);
-    WindowsShutdown steps(*session, window);
-    runShutdown(session->shutdownOnce, facts, steps);
-}
-
 void showDeferredNotices(SaverSession& session) {
-    if (!session.wallpaperNoticePending)
+    if (!session.takeWallpaperNotice())
         return;
-    session.wallpaperNoticePending = false;
     // The saver's windows go first, and with them whatever is still queued, the quit
     // included: a message box returns at once while a quit is pending.
-    if (session.window)
-        ShowWindow(session.window, SW_HIDE);
+    if (session.window())
+        ShowWindow(session.window(), SW_HIDE);
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     }

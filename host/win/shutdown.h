@@ -5,9 +5,7 @@
 
 #include <windows.h>
 
-// `window` is the saver window, whose data holds its session.
-void endSaver(HWND window);
-void shutdown(HWND window);
+void endSaver(SaverSession& session);
 // Shows what the shutdown could not show while the saver's windows were up (a wallpaper
 // that no file would take). Called once the message loop has ended and every other window
 // of the saver is gone; hides the saver window first.

@@ -350,10 +350,12 @@ long playMetafile(IDirectDrawSurface3* surface, HENHMETAFILE metafile, int width
     return copyBetween(dc.get(), copyDC.get(), width, height) ? 0 : pictureFailed;
 }
 
-void noDetach() {}
-bool noAttach() {
-    return true;
-}
+// Nobody waits for the thread while it decodes.
+class NoFence : public DecodeFence {
+  public:
+    void detach() const override {}
+    bool attach() const override { return true; }
+};
 
 // Detached for its lifetime unless attached earlier; attaching again on every way out.
 class DetachedStretch {
@@ -426,7 +428,7 @@ long stretchOver(HDC target, int width, int height, HDC source, const SourceRect
 } // namespace
 
 long loadPictureToSurface(IDirectDrawSurface3* surface, const char* path, bool cutBackground) {
-    return loadPictureToSurface(surface, path, cutBackground, DecodeFence{noDetach, noAttach});
+    return loadPictureToSurface(surface, path, cutBackground, NoFence());
 }
 
 long loadPictureToSurface(IDirectDrawSurface3* surface, const char* path, bool cutBackground,

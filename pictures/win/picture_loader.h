@@ -22,9 +22,11 @@ long loadPictureToSurface(IDirectDrawSurface3* surface, const char* path, bool c
 // `detach` is called once the surface's size is known, before the file is read; `attach`
 // before the surface is touched again. When `attach` returns false the picture is given up
 // (-1) without touching the surface.
-struct DecodeFence {
-    void (*detach)();
-    bool (*attach)();
+class DecodeFence {
+  public:
+    virtual ~DecodeFence() = default;
+    virtual void detach() const = 0;
+    virtual bool attach() const = 0;
 };
 long loadPictureToSurface(IDirectDrawSurface3* surface, const char* path, bool cutBackground,
                           const DecodeFence& fence);

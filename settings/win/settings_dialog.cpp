@@ -1,6 +1,5 @@
 #include "settings/win/settings_dialog.h"
 
-#include "engine/win/render_control.h"
 #include "engine/win/settings_mailbox.h"
 #include "resources/home_page.h"
 #include "resources/win/scoped.h"
@@ -13,9 +12,11 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -28,25 +29,39 @@ constexpr UINT dropListAskTimeoutMs = 2000;
 // dialog and its controls.
 constexpr UINT fitPreviewMessage = WM_APP + 1;
 // The render thread stops between two draws, well within this; one that does not (deep in
-// a huge picture) keeps drawing at the old size.
+// a huge picture) keeps drawing at the old size, and the rebuild is tried again later.
 constexpr DWORD previewRebuildBoundMs = 2000;
+constexpr UINT_PTR rebuildRetryTimer = 1;
+constexpr UINT rebuildRetryMs = 1000;
+
+// A combo box's watcher thread: keeps the preview still while the list is open. The dialog
+// owns it and ends it before its window goes.
+class DropListWatcher {
+  public:
+    DropListWatcher(HWND comboBox, Renderer& renderer) : combo_(comboBox), renderer_(renderer) {}
+    ~DropListWatcher() { end(); }
+    DropListWatcher(const DropListWatcher&) = delete;
+    DropListWatcher& operator=(const DropListWatcher&) = delete;
+    bool start();
+    void end();
+    bool finished() const { return WaitForSingleObject(thread_.get(), 0) == WAIT_OBJECT_0; }
+
+  private:
+    static DWORD WINAPI run(void* self);
+    HWND combo_;
+    Renderer& renderer_;
+    ScopedHandle ended_;
+    ScopedHandle thread_;
+};
 
 // The dialog's own state, in its window data from WM_INITDIALOG to WM_NCDESTROY. The
 // record and folder are what the controls show and OK saves; the render thread gets copies.
 struct DialogState {
-    const PreviewHost* host;
+    SettingsPreview* preview;
     SaverSettings record;
     std::string imagesFolder;
     PreviewFreeze freeze;
-};
-
-// A hold on the render thread for one handler, given back on every way out.
-class RenderHold {
-  public:
-    RenderHold() { holdRender(); }
-    ~RenderHold() { releaseRender(); }
-    RenderHold(const RenderHold&) = delete;
-    RenderHold& operator=(const RenderHold&) = delete;
+    std::vector<std::unique_ptr<DropListWatcher>> watchers;
 };
 
 LRESULT sendItem(HWND dialog, int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
@@ -67,15 +82,15 @@ DialogState* stateOf(HWND dialog) {
 }
 
 // The saver's side; null when the dialog has no state.
-const PreviewHost* hostOf(HWND dialog) {
+SettingsPreview* previewOf(HWND dialog) {
     const DialogState* state = stateOf(dialog);
-    return state ? state->host : nullptr;
+    return state ? state->preview : nullptr;
 }
 
 // Hands a copy of the dialog's record (and of the folder, when it changed) to the preview's
 // render thread, which takes it at its next safe point.
 void sendChange(const DialogState& state, std::uint8_t what) {
-    if (!state.host || !state.host->settings || what == 0)
+    if (!state.preview || what == 0)
         return;
     try {
         SettingsChange change;
@@ -83,7 +98,7 @@ void sendChange(const DialogState& state, std::uint8_t what) {
         if (what & SettingsChange::ImagesFolder)
             change.imagesFolder = state.imagesFolder;
         change.what = what;
-        state.host->settings->post(change);
+        state.preview->renderer().settings().post(change);
     } catch (const std::bad_alloc&) {
         // No room for the copy: the preview keeps what it shows; OK still saves the dialog's.
     }
@@ -134,14 +149,14 @@ void createHomePageLink(HWND dialog) {
 }
 
 // The record and folder the saver loaded, as the session's mailbox holds them.
-BOOL onInitDialog(HWND dialog, LPARAM hostParameter) {
-    const PreviewHost* host = reinterpret_cast<const PreviewHost*>(hostParameter);
-    std::unique_ptr<DialogState> state(new (std::nothrow) DialogState{host, {}, {}, {}});
-    if (!state || !host || !host->settings) {
+BOOL onInitDialog(HWND dialog, LPARAM previewParameter) {
+    auto* preview = reinterpret_cast<SettingsPreview*>(previewParameter);
+    std::unique_ptr<DialogState> state(new (std::nothrow) DialogState{preview, {}, {}, {}, {}});
+    if (!state || !preview) {
         DestroyWindow(dialog);
         return FALSE;
     }
-    const SettingsChange loaded = host->settings->latest();
+    const SettingsChange loaded = preview->renderer().settings().latest();
     state->record = loaded.record;
     state->imagesFolder = loaded.imagesFolder;
     const SaverSettings record = state->record;
@@ -163,19 +178,19 @@ BOOL onInitDialog(HWND dialog, LPARAM hostParameter) {
 void onMove(HWND dialog) {
     HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
     DialogState* state = stateOf(dialog);
-    if (!preview || !state || !state->host)
+    if (!preview || !state || !state->preview)
         return;
-    const PreviewHost* host = state->host;
-    holdRender();
+    Renderer& renderer = state->preview->renderer();
+    renderer.hold();
     PreviewRect placed = {};
-    if (!host->measure(host->owner, preview, placed)) {
-        releaseRender();
+    if (!state->preview->measure(preview, placed)) {
+        renderer.release();
         return;
     }
     const bool onScreen =
         previewWhollyOnScreen(placed, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     for (int i = state->freeze.releaseAfterMove(onScreen); i > 0; --i)
-        releaseRender();
+        renderer.release();
 }
 
 // Every position the thumb passes goes to the preview; the render thread reads each field
@@ -191,7 +206,7 @@ void onHorizontalScroll(HWND dialog, WPARAM wParam, HWND control) {
                            ? 0
                            : static_cast<long>(SendMessageA(control, TBM_GETPOS, 0, 0));
     state->record.*slider->field = sliderValue(code, HIWORD(wParam), asked);
-    const bool rendering = state->host && state->host->rendering(state->host->owner);
+    const bool rendering = state->preview && state->preview->renderer().hasThread();
     sendChange(*state, sliderChangeFlags(id, code, rendering));
 }
 
@@ -225,7 +240,7 @@ void onSetImagesFolder(HWND dialog) {
     DialogState* state = stateOf(dialog);
     if (!state)
         return;
-    RenderHold hold;
+    RenderHold hold(state->preview->renderer());
     char chosen[folderPathCapacity];
     const unsigned length = browseForFolder(dialog, chosen);
     if (length == 0)
@@ -236,9 +251,10 @@ void onSetImagesFolder(HWND dialog) {
 
 // The process ends with the dialog, and this hold with it.
 void onHomePage(HWND dialog) {
-    holdRender();
-    if (const PreviewHost* host = hostOf(dialog))
-        host->openHomePage();
+    if (SettingsPreview* preview = previewOf(dialog)) {
+        preview->renderer().hold();
+        preview->openHomePage();
+    }
     DestroyWindow(dialog);
 }
 
@@ -263,9 +279,25 @@ void onRestoreDefaults(HWND dialog) {
     sendChange(*state, what);
 }
 
+// Every notification of the list starts a watcher with a counted hold of its own: a preview
+// that somebody else holds already stays still all the same, and no watcher can give back a
+// hold it did not take.
 void onVideoModeNotification(HWND dialog) {
-    HWND combo = GetDlgItem(dialog, IDC_VIDEO_MODE);
-    ScopedHandle watcher(CreateThread(nullptr, 0, dropListWatcher, combo, 0, nullptr));
+    DialogState* state = stateOf(dialog);
+    if (!state)
+        return;
+    auto& watchers = state->watchers;
+    watchers.erase(std::remove_if(watchers.begin(), watchers.end(),
+                                  [](const auto& watcher) { return watcher->finished(); }),
+                   watchers.end());
+    try {
+        auto watcher = std::make_unique<DropListWatcher>(GetDlgItem(dialog, IDC_VIDEO_MODE),
+                                                         state->preview->renderer());
+        if (watcher->start())
+            state->watchers.push_back(std::move(watcher));
+    } catch (const std::bad_alloc&) {
+        // No watcher: the preview keeps moving while the list is open.
+    }
 }
 
 void onCommand(HWND dialog, int id) {
@@ -301,16 +333,19 @@ void fitPreview(HWND dialog) {
     HWND saver = preview ? GetWindow(preview, GW_CHILD) : nullptr;
     RECT frame = {};
     RECT shown = {};
-    const PreviewHost* host = hostOf(dialog);
+    SettingsPreview* host = previewOf(dialog);
     if (!saver || !host || !GetClientRect(preview, &frame) || !GetClientRect(saver, &shown))
         return;
-    RenderHold hold;
+    RenderHold hold(host->renderer());
     SetWindowPos(saver, nullptr, 0, 0, frame.right, frame.bottom,
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
     PreviewRect placed = {};
-    host->measure(host->owner, preview, placed);
-    if (frame.right != shown.right || frame.bottom != shown.bottom)
-        host->rebuild(host->owner, previewRebuildBoundMs);
+    host->measure(preview, placed);
+    // The picture surface keeps the size the thread draws at until a rebuild gets through.
+    const bool resized = frame.right != shown.right || frame.bottom != shown.bottom;
+    if ((resized || KillTimer(dialog, rebuildRetryTimer)) &&
+        host->rebuild(previewRebuildBoundMs) == PreviewRebuild::Later)
+        SetTimer(dialog, rebuildRetryTimer, rebuildRetryMs, nullptr);
 }
 
 // The system scales a per-monitor aware dialog and its controls by itself (the result
@@ -325,7 +360,7 @@ INT_PTR onListBoxColour(HDC dc) {
     return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
 }
 
-// The dialog's state goes with its window.
+// The dialog's state goes with its window, its watchers ended first.
 void onNcDestroy(HWND dialog) {
     std::unique_ptr<DialogState> state(stateOf(dialog));
     SetWindowLongPtrA(dialog, DWLP_USER, 0);
@@ -352,6 +387,10 @@ INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     case fitPreviewMessage:
         fitPreview(dialog);
         return TRUE;
+    case WM_TIMER:
+        if (wParam == rebuildRetryTimer)
+            fitPreview(dialog);
+        return TRUE;
     case WM_NCDESTROY:
         onNcDestroy(dialog);
         return FALSE;
@@ -370,20 +409,48 @@ bool listDroppedDown(HWND comboBox) {
     return dropped != 0;
 }
 
-} // namespace
+bool DropListWatcher::start() {
+    ended_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (ended_)
+        thread_.reset(CreateThread(nullptr, 0, run, this, 0, nullptr));
+    return static_cast<bool>(thread_);
+}
 
-// Every watcher takes a counted hold of its own: a preview that somebody else holds
-// already stays still all the same, and no watcher can give back a hold it did not take.
-DWORD WINAPI dropListWatcher(void* comboBox) {
-    HWND combo = static_cast<HWND>(comboBox);
-    RenderHold hold;
-    do
-        Sleep(dropListPollMs);
-    while (listDroppedDown(combo));
+// The combo box is gone or going: the thread's next question fails at once. Messages sent
+// meanwhile to this thread's windows are answered while it waits.
+void DropListWatcher::end() {
+    if (!thread_)
+        return;
+    SetEvent(ended_.get());
+    const HANDLE thread = thread_.get();
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) ==
+           WAIT_OBJECT_0 + 1) {
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    thread_.reset();
+}
+
+// The preview stays still while the list is open, and at least half a second.
+DWORD WINAPI DropListWatcher::run(void* self) {
+    DropListWatcher& watcher = *static_cast<DropListWatcher*>(self);
+    RenderHold hold(watcher.renderer_);
+    do {
+        if (WaitForSingleObject(watcher.ended_.get(), dropListPollMs) == WAIT_OBJECT_0)
+            break;
+    } while (listDroppedDown(watcher.combo_));
     return 0;
 }
 
-HWND createSettingsDialog(HINSTANCE instance, const PreviewHost& host) {
+} // namespace
+
+HWND createSettingsDialog(HINSTANCE instance, SettingsPreview& preview) {
     return CreateDialogParamA(instance, dialogTemplate, nullptr, settingsDialogProc,
-                              reinterpret_cast<LPARAM>(&host));
+                              reinterpret_cast<LPARAM>(&preview));
+}
+
+void showDisplayModes(HWND dialog, const std::vector<std::string>& modes, int selected) {
+    for (const std::string& mode : modes)
+        sendItem(dialog, IDC_VIDEO_MODE, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(mode.c_str()));
+    sendItem(dialog, IDC_VIDEO_MODE, CB_SETCURSEL, static_cast<WPARAM>(selected));
 }

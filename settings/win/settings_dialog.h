@@ -1,33 +1,42 @@
 // The settings dialog "Vellutor - Settings" with the live preview inside it.
 #pragma once
 
-#include "engine/win/settings_mailbox.h"
+#include "engine/win/renderer.h"
 #include "settings/dialog_controls.h"
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
+// What became of a preview's rebuild for a frame of a new size.
+enum class PreviewRebuild {
+    Done,   // a new picture surface and a new render thread
+    Later,  // the thread did not stop in time: it goes on as before; try again later
+    Failed, // no display, or no new surface could be made: the preview shows nothing
+};
+
 // What the dialog asks of the saver that runs in its preview. The saver sits above the
-// dialog, so it hands these in; they must outlive the dialog.
-struct PreviewHost {
-    // Handed back to each call.
-    void* owner;
-    // Has the saver draw on `preview`'s client area, whose screen rectangle comes back in
+// dialog, so it hands this in; it outlives the dialog.
+class SettingsPreview {
+  public:
+    virtual ~SettingsPreview() = default;
+    // The preview's renderer: its holds keep the preview still, its mailbox takes the
+    // dialog's changes and holds the record and folder the dialog starts with.
+    virtual Renderer& renderer() = 0;
+    // Has the saver draw on `frame`'s client area, whose screen rectangle comes back in
     // `placed`; false when the window is gone.
-    bool (*measure)(void* owner, HWND preview, PreviewRect& placed);
-    // True while the preview has a render thread to tell of changes.
-    bool (*rendering)(void* owner);
+    virtual bool measure(HWND frame, PreviewRect& placed) = 0;
     // For a frame of a new size: a picture surface of that size and a new render thread,
     // waiting at most `boundMs` for the old one.
-    bool (*rebuild)(void* owner, DWORD boundMs);
+    virtual PreviewRebuild rebuild(DWORD boundMs) = 0;
     // Starts the browser on the home page; false when nothing started.
-    bool (*openHomePage)();
-    // Where the dialog's changes go, and the record and folder it starts with.
-    SettingsMailbox* settings;
+    virtual bool openHomePage() = 0;
 };
 
 // Creates the modeless dialog from the template SETUP; null when it cannot be made.
-HWND createSettingsDialog(HINSTANCE instance, const PreviewHost& host);
+HWND createSettingsDialog(HINSTANCE instance, SettingsPreview& preview);
 
-// The combo box's watcher: keeps the preview still while the list is open, and at least
-// half a second. `comboBox` is the combo box's window handle.
-DWORD WINAPI dropListWatcher(void* comboBox);
+// Puts the display modes after "current" in the dialog's list and selects entry `selected`
+// (0 is "current").
+void showDisplayModes(HWND dialog, const std::vector<std::string>& modes, int selected);

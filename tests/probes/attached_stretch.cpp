@@ -36,16 +36,16 @@ void noteAttachedEnd() {
     load.mark = now;
 }
 
-void onDetach() {
-    noteAttachedEnd();
-}
-
-bool onAttach() {
-    const double now = milliseconds();
-    load.detached += now - load.mark;
-    load.mark = now;
-    return true;
-}
+class MarkingFence : public DecodeFence {
+  public:
+    void detach() const override { noteAttachedEnd(); }
+    bool attach() const override {
+        const double now = milliseconds();
+        load.detached += now - load.mark;
+        load.mark = now;
+        return true;
+    }
+};
 
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
         std::puts("error no surface");
         return 2;
     }
-    constexpr DecodeFence fence{onDetach, onAttach};
+    const MarkingFence fence;
     std::vector<double> detached, longest, attached;
     long result = 0;
     for (int i = 0; i < repeats; ++i) {

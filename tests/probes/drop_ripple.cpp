@@ -85,22 +85,20 @@ Sample compare(const std::vector<unsigned char>& before, const std::vector<unsig
 }
 
 HANDLE rippleHeap = nullptr;
+// The stand-in render thread's protocol and where it draws; set by main before it starts.
+RenderControl renderControl;
+TargetPlace targetPlace;
 
 DWORD WINAPI dropOnce(void*) {
     {
-        const RenderTarget target = {directDraw, primarySurface, pictureSurface,
-                                     [](const void*) {
-                                         return TargetGeometry{TargetRect.left,  TargetRect.top,
-                                                               TargetRect.right, TargetRect.bottom,
-                                                               TargetOrigin.x,   TargetOrigin.y};
-                                     },
-                                     nullptr};
+        const RenderTarget target = {directDraw, primarySurface, pictureSurface, &targetPlace};
         SurfaceHeap waterHeap(windowsSurfaceHeap);
-        DropRipple ripple(rippleHeap, waterHeap, target, TargetRect.right, TargetRect.bottom);
+        DropRipple ripple(rippleHeap, waterHeap, target, TargetRect.right, TargetRect.bottom,
+                          renderControl);
         ripple.prepareRipple(waveSize);
         ripple.dropStep(dropRandom);
     }
-    renderThreadEnded();
+    renderControl.threadEnded();
     return 0;
 }
 
@@ -115,6 +113,8 @@ int main(int argc, char** argv) {
     const int height = GetSystemMetrics(SM_CYSCREEN);
     TargetRect = {0, 0, width, height};
     TargetOrigin = {0, 0};
+    targetPlace.set({TargetRect.left, TargetRect.top, TargetRect.right, TargetRect.bottom,
+                     TargetOrigin.x, TargetOrigin.y});
     waveSize = static_cast<std::uint8_t>(std::atoi(argv[1]));
     ProbeDisplay display("probe");
     ComPtr<IDirectDrawSurface3> primary, picture;
@@ -146,15 +146,15 @@ int main(int argc, char** argv) {
 
     // The drop runs as the render thread does; holding it parks it between two frames, where
     // the primary surface can be read.
-    holdRender();
-    HANDLE worker = startRenderThread(dropOnce, nullptr);
+    renderControl.hold();
+    HANDLE worker = renderControl.start(dropOnce, nullptr);
     long most = 0;
     int samples = 0;
     Sample all = {0, 1 << 30, 1 << 30, -1, -1};
     while (WaitForSingleObject(worker, 0) == WAIT_TIMEOUT && samples < 40) {
-        releaseRender();
+        renderControl.release();
         Sleep(10);
-        holdRender();
+        renderControl.hold();
         Sample sample = compare(before, primaryBytes(pitch, bits), pitch, bytesPerPixel);
         ++samples;
         if (!sample.changed)
@@ -165,7 +165,7 @@ int main(int argc, char** argv) {
         all.right = sample.right > all.right ? sample.right : all.right;
         all.bottom = sample.bottom > all.bottom ? sample.bottom : all.bottom;
     }
-    releaseRender();
+    renderControl.release();
     WaitForSingleObject(worker, 60000);
     std::printf("depth %lu\nsamples %d\nmost %ld\n", static_cast<unsigned long>(bits), samples,
                 most);

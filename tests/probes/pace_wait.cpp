@@ -1,7 +1,7 @@
 // The paced wait as a safe point, on a thread started as the saver starts its render thread.
 //   probe_pace_wait
-// Part 1, a wait whose timer is 10 s away: "hold_ms N" (holdRender's return), "parked 1"
-// when no wait returned while held, "stop_ms N" (stopRenderThread's return) and
+// Part 1, a wait whose timer is 10 s away: "hold_ms N" (the hold's return), "parked 1"
+// when no wait returned while held, "stop_ms N" (the stop's return) and
 // "far_result 0" (the wait reported the stop).
 // Part 2, paced frames: "frames_before_hold N", "frames_while_held N" (none should go on
 // the screen while held), "frames_after_release N", "paced_stop_ms N".
@@ -20,6 +20,12 @@ constexpr DWORD farBoundMs = 20000;
 struct FarWait {
     volatile LONG returns = 0;
     volatile LONG result = -1;
+    RenderControl control;
+};
+
+struct PacedFrames {
+    volatile LONG frames = 0;
+    RenderControl control;
 };
 
 DWORD WINAPI waitFarAway(void* parameter) {
@@ -30,23 +36,23 @@ DWORD WINAPI waitFarAway(void* parameter) {
     SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE);
     bool goOn = true;
     while (goOn) {
-        goOn = renderWaitForTimer(timer, farBoundMs);
+        goOn = wait.control.waitForTimer(timer, farBoundMs);
         InterlockedIncrement(&wait.returns);
         wait.result = goOn ? 1 : 0;
     }
     CloseHandle(timer);
-    renderThreadEnded();
+    wait.control.threadEnded();
     return 0;
 }
 
 DWORD WINAPI playPacedFrames(void* parameter) {
-    volatile LONG& frames = *static_cast<volatile LONG*>(parameter);
+    PacedFrames& paced = *static_cast<PacedFrames*>(parameter);
     {
-        FramePacer pacer(nullptr);
+        FramePacer pacer(nullptr, paced.control);
         while (pacer.waitForNextRefresh(PacedFrame::Ripple))
-            InterlockedIncrement(&frames);
+            InterlockedIncrement(&paced.frames);
     }
-    renderThreadEnded();
+    paced.control.threadEnded();
     return 0;
 }
 
@@ -58,34 +64,35 @@ DWORD millisecondsSince(DWORD start) {
 
 int main() {
     FarWait distant;
-    HANDLE thread = startRenderThread(waitFarAway, &distant);
+    HANDLE thread = distant.control.start(waitFarAway, &distant);
     Sleep(300);
     DWORD began = GetTickCount();
-    holdRender();
+    distant.control.hold();
     std::printf("hold_ms %lu\n", millisecondsSince(began));
     Sleep(300);
     std::printf("parked %d\n", distant.returns == 0 ? 1 : 0);
-    releaseRender();
+    distant.control.release();
     Sleep(100);
     began = GetTickCount();
-    const bool ended = stopRenderThread(thread, 5000);
+    const bool ended = distant.control.stop(thread, 5000);
     std::printf("stop_ms %lu\nfar_ended %d\nfar_result %ld\n", millisecondsSince(began),
                 ended ? 1 : 0, distant.result);
     CloseHandle(thread);
 
-    volatile LONG frames = 0;
-    thread = startRenderThread(playPacedFrames, const_cast<LONG*>(&frames));
+    PacedFrames paced;
+    volatile LONG& frames = paced.frames;
+    thread = paced.control.start(playPacedFrames, &paced);
     Sleep(500);
-    holdRender();
+    paced.control.hold();
     const LONG held = frames;
     std::printf("frames_before_hold %ld\n", held);
     Sleep(300);
     std::printf("frames_while_held %ld\n", frames - held);
-    releaseRender();
+    paced.control.release();
     Sleep(300);
     std::printf("frames_after_release %ld\n", frames - held);
     began = GetTickCount();
-    const bool pacedEnded = stopRenderThread(thread, 5000);
+    const bool pacedEnded = paced.control.stop(thread, 5000);
     std::printf("paced_stop_ms %lu\npaced_ended %d\n", millisecondsSince(began),
                 pacedEnded ? 1 : 0);
     CloseHandle(thread);

@@ -90,17 +90,18 @@ int main(int argc, char** argv) {
         return 2;
     }
     HINSTANCE self = GetModuleHandleA(nullptr);
-    SaverSession session(self, false, true);
+    // The logo lives in the saver's resources, the window class in this program.
+    SaverSession session(saver.get(), false, true);
     HWND host = createHost(width, height);
-    session.parent = host;
+    session.setParent(host);
     session.measure(host);
-    registerSaverClass(self);
-    HWND window = createSaverWindow(session, self, SW_SHOW);
+    SaverWindow::registerClass(self);
+    SaverWindow saverWindow(session);
+    HWND window = saverWindow.create(self, SW_SHOW);
     if (!window) {
         std::puts("error no saver window");
         return 2;
     }
-    session.instance = saver.get(); // the logo lives in the saver's resources
     InvalidateRect(window, nullptr, FALSE);
     UpdateWindow(window);
     pumpFor(300);

@@ -17,23 +17,24 @@ struct Decode {
     volatile LONG attachedBeforeRelease = 0;
     volatile LONG attachAnswer = -1;
     HANDLE firstDone = nullptr;
+    RenderControl control;
 };
 
 DWORD WINAPI standIn(void* parameter) {
     auto& d = *static_cast<Decode*>(parameter);
     // First decode: the main thread holds meanwhile; the attach parks until the release.
-    renderDetach();
+    d.control.detach();
     Sleep(d.ms);
     InterlockedIncrement(&d.decodes);
-    renderAttach();
+    d.control.attach();
     InterlockedExchange(&d.attachedBeforeRelease, 1);
     SetEvent(d.firstDone);
     // Second decode: the main thread stops meanwhile.
-    renderDetach();
+    d.control.detach();
     Sleep(d.ms);
     InterlockedIncrement(&d.decodes);
-    InterlockedExchange(&d.attachAnswer, renderAttach() ? 1 : 0);
-    renderThreadEnded();
+    InterlockedExchange(&d.attachAnswer, d.control.attach() ? 1 : 0);
+    d.control.threadEnded();
     return 0;
 }
 
@@ -45,18 +46,18 @@ int main(int argc, char** argv) {
     Decode d;
     d.ms = static_cast<DWORD>(std::atoi(argv[1]));
     d.firstDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE thread = startRenderThread(standIn, &d);
+    HANDLE thread = d.control.start(standIn, &d);
     Sleep(50); // inside the first decode
 
-    holdRender();
+    d.control.hold();
     std::printf("hold_during_decode %d\n", d.decodes == 0 ? 1 : 0);
     Sleep(d.ms + 200); // the decode ends while held: the thread must park at its attach
     std::printf("attached_while_held %ld\n", static_cast<long>(d.attachedBeforeRelease));
-    releaseRender();
+    d.control.release();
     WaitForSingleObject(d.firstDone, 5000);
     Sleep(50); // inside the second decode
 
-    stopRenderThreadUnlessDetached(thread, 2000);
+    d.control.stopUnlessDetached(thread, 2000);
     std::printf("stop_during_decode %d\n", d.decodes == 1 ? 1 : 0);
     const bool ended = WaitForSingleObject(thread, d.ms + 2000) == WAIT_OBJECT_0;
     std::printf("attach_after_stop %ld\n", static_cast<long>(d.attachAnswer));

@@ -94,17 +94,18 @@ struct Play {
     HANDLE heap;
 };
 
-TargetGeometry wholeScreen(const void*) {
-    return {0, 0, screenWidth, screenHeight, 0, 0};
-}
+// The stand-in render thread's protocol.
+RenderControl renderControl;
 
 DWORD WINAPI playDrops(void* parameter) {
     const Play& play = *static_cast<const Play*>(parameter);
     {
+        TargetPlace wholeScreen;
+        wholeScreen.set({0, 0, screenWidth, screenHeight, 0, 0});
         const RenderTarget target = {display->directDraw(), primary.get(), play.picture,
-                                     wholeScreen, nullptr};
+                                     &wholeScreen};
         SurfaceHeap waterHeap(windowsSurfaceHeap);
-        DropRipple ripple(play.heap, waterHeap, target, screenWidth, screenHeight);
+        DropRipple ripple(play.heap, waterHeap, target, screenWidth, screenHeight, renderControl);
         ripple.allowDirectFrames(play.direct);
         ripple.skipRepeatedFrames(play.direct);
         ripple.prepareRipple(play.waveSize);
@@ -112,7 +113,7 @@ DWORD WINAPI playDrops(void* parameter) {
         for (int drop = 0; drop < 2; ++drop)
             ripple.dropStep(random);
     }
-    renderThreadEnded();
+    renderControl.threadEnded();
     return 0;
 }
 
@@ -126,7 +127,7 @@ void playFrom(const Format& format, Play play, std::vector<unsigned char>& pictu
     paintStripes(primary.get());
     start = surfaceBytes(surface.get());
     play.picture = surface.get();
-    ScopedHandle thread(startRenderThread(playDrops, &play));
+    ScopedHandle thread(renderControl.start(playDrops, &play));
     WaitForSingleObject(thread.get(), 60000);
     picture = surfaceBytes(surface.get());
     screen = surfaceBytes(primary.get());

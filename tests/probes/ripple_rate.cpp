@@ -65,22 +65,23 @@ struct Run {
     bool verticalBlank;
 };
 
+// The stand-in render thread's protocol.
+RenderControl renderControl;
+
 // The ripples run on a render thread, as in the saver: the frame loop asks its checkpoints.
 DWORD WINAPI playDrops(void* parameter) {
     Run& run = *static_cast<Run*>(parameter);
     {
-        FramePacer pacer(directDraw);
+        FramePacer pacer(directDraw, renderControl);
         run.refreshHz = pacer.refreshHz();
         run.verticalBlank = pacer.usesVerticalBlank();
-        const RenderTarget target = {directDraw, primarySurface, pictureSurface,
-                                     [](const void*) {
-                                         return TargetGeometry{TargetRect.left,  TargetRect.top,
-                                                               TargetRect.right, TargetRect.bottom,
-                                                               TargetOrigin.x,   TargetOrigin.y};
-                                     },
-                                     nullptr};
+        TargetPlace place;
+        place.set({TargetRect.left, TargetRect.top, TargetRect.right, TargetRect.bottom,
+                   TargetOrigin.x, TargetOrigin.y});
+        const RenderTarget target = {directDraw, primarySurface, pictureSurface, &place};
         SurfaceHeap waterHeap(windowsSurfaceHeap);
-        DropRipple ripple(run.heap, waterHeap, target, TargetRect.right, TargetRect.bottom);
+        DropRipple ripple(run.heap, waterHeap, target, TargetRect.right, TargetRect.bottom,
+                          renderControl);
         if (run.paced)
             ripple.pacedBy(&pacer);
         ripple.prepareRipple(waveSize);
@@ -89,7 +90,7 @@ DWORD WINAPI playDrops(void* parameter) {
             ripple.dropStep(rippleRandom);
         run.elapsed = seconds() - began;
     }
-    renderThreadEnded();
+    renderControl.threadEnded();
     return 0;
 }
 
@@ -136,7 +137,7 @@ double blitFrames(int side, int frames) {
 
 Run playOnRenderThread(HANDLE heap, int frames, bool paced) {
     Run run = {1, heap, 0.0, frames, paced, 0, false};
-    HANDLE worker = startRenderThread(playDrops, &run);
+    HANDLE worker = renderControl.start(playDrops, &run);
     WaitForSingleObject(worker, INFINITE);
     CloseHandle(worker);
     return run;

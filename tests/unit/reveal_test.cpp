@@ -400,9 +400,10 @@ TEST(Reveal, OtherDepthsDrawNothingAndDrawNoNumbers) {
 
 namespace {
 int rowsAllowed = 0;
-bool stopAfterAllowedRows() {
-    return rowsAllowed-- <= 0;
-}
+struct StopAfterAllowedRows : RevealStop {
+    bool requested() const override { return rowsAllowed-- <= 0; }
+};
+const StopAfterAllowedRows stopAfterAllowedRows{};
 } // namespace
 
 TEST(Reveal, StopRequestEndsTheStepBetweenRows) {
@@ -421,7 +422,7 @@ TEST(Reveal, StopRequestEndsTheStepBetweenRows) {
 
         seedRandom(40);
         rowsAllowed = rows;
-        options.stopRequested = stopAfterAllowedRows;
+        options.stopRequested = &stopAfterAllowedRows;
         EXPECT_FALSE(revealStep(screen.view(), 32, picture.view(), c.target,
                                 {cells.data(), c.mapWidth, c.mapHeight}, options))
             << "a stopped step says so";
@@ -490,7 +491,7 @@ TEST(Reveal, StopRequestWithoutScatterKeepsTheGeneratorAtTheLastDrawMade) {
 
         seedRandom(91);
         rowsAllowed = rows;
-        options.stopRequested = stopAfterAllowedRows;
+        options.stopRequested = &stopAfterAllowedRows;
         EXPECT_FALSE(revealStep(screen.view(), 24, picture.view(), c.target,
                                 {cells.data(), c.mapWidth, c.mapHeight}, options));
         EXPECT_TRUE(screen.storage == expected.storage) << "after " << rows << " rows";
@@ -531,7 +532,7 @@ TEST(Reveal, StepsStoppedAndResumedLeaveWhatWholeStepsLeave) {
             for (int step = 0; step < 3; ++calls) {
                 const int allowed = calls % 3; // stops after 0, 1 and 2 rows in turn
                 rowsAllowed = allowed;
-                options.stopRequested = calls < 12 ? stopAfterAllowedRows : nullptr;
+                options.stopRequested = calls < 12 ? &stopAfterAllowedRows : nullptr;
                 const std::uint32_t before = progress.nextRow;
                 if (revealStep(resumed.view(), 32, picture.view(), c->target, resumedMap, options,
                                progress)) {
@@ -581,7 +582,7 @@ TEST(Reveal, BatchedScatterWritesLeaveWhatThePlainRevealLeaves) {
 
                 seedRandom(321);
                 rowsAllowed = rows;
-                options.stopRequested = stopAfterAllowedRows;
+                options.stopRequested = &stopAfterAllowedRows;
                 revealStep(screen.view(), bitCount, picture.view(), c.target,
                            {cells.data(), c.mapWidth, c.mapHeight}, options);
                 EXPECT_EQ(loadRandom().state, expectedState) << what << ": same draws";

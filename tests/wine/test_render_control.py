@@ -39,4 +39,10 @@ def test_a_hold_raises_the_idle_render_thread_only_until_it_parks(bench):
     expect(seen.get("detached_hold_priority"), IDLE,
            "a hold during a detached stretch leaving the thread at idle")
     expect(seen.get("parked_after_attach"), "1", "the thread parked at its attach while held")
+    expect((seen.get("deaf_stop_ended"), seen.get("stop_withdrawn"),
+            seen.get("withdrawn_priority"), seen.get("runs_after_withdrawn_stop")),
+           ("0", "1", IDLE, "1"),
+           "a stop not answered in time (ended, withdrawn, priority after, still running)")
+    expect(seen.get("parked_stop_priority"), NORMAL,
+           "a stop raising the thread parked by a hold, so that it can run to its end")
     expect(seen.get("ended"), "1", "the thread ended on a stop")

@@ -145,6 +145,15 @@ def test_remembered_picture_file_is_written_at_every_end(bench):
     expect(bench.read_fsl(), b"\0", "vellutor.fsl after /p")
 
 
+@options(seams=["teardown-log"])
+def test_preview_ended_by_a_key_stops_its_tracker_before_the_session_goes(bench):
+    result = bench.driver("preview", START_TIMEOUT_MS, bench.scr_path, "/p %h", "child",
+                          "key=%d" % VK_A, "exit")
+    expect(result.value("exit"), "0", "exit code of /p ended by a key")
+    expect(bench.read_file(bench.install_dir + "\\teardown.log"),
+           b"tracker ended\nsession freed\n", "teardown.log: the order in which /p's parts went")
+
+
 def test_preview_lives_in_the_host_window_and_swallows_system_commands(bench):
     result = bench.driver("preview", START_TIMEOUT_MS, bench.scr_path, "/p %h", "child",
                           "sys=%d" % SC_CLOSE, "sys=%d" % SC_SCREENSAVE, "sleep=700", "alive",

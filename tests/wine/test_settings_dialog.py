@@ -333,20 +333,29 @@ def test_restore_defaults_resets_the_mode_group_and_the_folder_only(bench):
            "vellutor.set after Restore defaults and OK")
 
 
-def test_a_key_in_the_preview_ends_the_run_and_writes_the_remembered_picture(bench):
+def test_keys_and_buttons_in_the_preview_end_nothing_and_cancel_writes_the_remembered_picture(
+        bench):
     add_solid(bench, "a.bmp", ORANGE)
     bench.delete_file(bench.install_dir + "\\vellutor.fsl")
     saver, dialog = open_dialog(bench, settings_bytes(folder=bench.images_dir, **PLAYING))
     area = preview_area(bench, dialog)
     wait_for(lambda: near(dominant(grab(bench, area)), ORANGE), 20, "the picture on show")
-    # A click into the preview first, so that the X server sends the key to the dialog.
+    expect(remote(bench, "focus", dialog.hwnd)["focus_class"] != "Vellutor", True,
+           "the dialog keeps the keyboard focus at start")
     bench.mousemove(area[0] + area[2] // 2, area[1] + area[3] // 2)
     bench.click()
-    expect(remote(bench, "focus", dialog.hwnd)["focus_class"], "Vellutor",
-           "the window with the keyboard focus")
+    expect(remote(bench, "focus", dialog.hwnd)["focus_class"] != "Vellutor", True,
+           "the dialog keeps the keyboard focus after a click into the preview")
+    bench.click(3)
     bench.key("a")
-    ended(saver, "a key in the preview")
-    expect(bench.read_fsl(), b"a.bmp\0", "vellutor.fsl after the key")
+    try:
+        code = saver.wait(1.5)
+    except AssertionError:
+        code = None
+    expect(code, None, "exit code after keys and a right click over the preview (none: running)")
+    bench.driver("click", dialog.hwnd, CANCEL)
+    ended(saver, "Cancel")
+    expect(bench.read_fsl(), b"a.bmp\0", "vellutor.fsl after Cancel")
 
 
 def test_preview_freezes_while_partly_off_the_screen(bench):

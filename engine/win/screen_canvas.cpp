@@ -1,21 +1,13 @@
-#include "engine/win/render_thread.h"
+#include "engine/win/screen_canvas.h"
 
-#include "engine/picture_show.h"
-#include "engine/random.h"
-#include "engine/reveal.h"
 #include "engine/surface_heap.h"
-#include "engine/win/settings_mailbox.h"
 #include "engine/win/drop_ripple.h"
 #include "engine/win/frame_pacer.h"
-#include "engine/win/images_folder_listing.h"
-#include "engine/win/render_control.h"
-#include "engine/win/render_target.h"
+#include "engine/win/renderer_canvas.h"
 #include "engine/win/surface_recovery.h"
 #include "engine/win/test_seams.h"
 #include "pictures/win/picture_loader.h"
 #include "resources/win/scoped.h"
-
-#include <string>
 
 namespace {
 
@@ -24,9 +16,6 @@ struct HeapTraits : PlainTraits<HANDLE, nullptr> {
 };
 // The render thread's private heap, for the ripple's buffers.
 using ScopedHeap = Scoped<HeapTraits>;
-
-// The render thread reads and decodes each picture detached.
-constexpr DecodeFence renderDecodeFence{renderDetach, renderAttach};
 
 // A locked DirectDraw surface, unlocked on every way out.
 class SurfaceLock {
@@ -57,41 +46,36 @@ class SurfaceLock {
     bool locked_ = false;
 };
 
-// Tells waiting holds that the thread is gone, however it ends.
-struct EndNotice {
-    EndNotice() = default;
-    ~EndNotice() { renderThreadEnded(); }
-    EndNotice(const EndNotice&) = delete;
-    EndNotice& operator=(const EndNotice&) = delete;
+// The reveal asks the render control before every row.
+class ControlStop : public RevealStop {
+  public:
+    explicit ControlStop(const RenderControl& control) : control_(control) {}
+    bool requested() const override { return control_.shouldPause(); }
+
+  private:
+    const RenderControl& control_;
 };
 
-std::uint32_t seedFromClock() {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    return static_cast<std::uint32_t>(now.wDay + now.wHour + now.wMinute + now.wSecond);
-}
-
-// The show on the screen: DirectDraw surfaces, the display's refresh, and the render
-// control's safe points. Lives on the render thread's stack for the thread's life.
-class ScreenCanvas : public ShowCanvas {
+// The show on the screen through DirectDraw surfaces and the display's refresh. Lives on the
+// render thread for the show's life.
+class ScreenCanvas : public RendererCanvas {
   public:
-    ScreenCanvas(const RenderJob& job, HANDLE heap, std::int32_t width, std::int32_t height)
-        : job_(job), on_(job.target), width_(width), height_(height), folder_(job.fullFolder),
-          walk_(folder_), pacer_(on_.directDraw), ripple_(heap, waterHeap_, on_, width, height),
-          recovery_(on_.screen, on_.picture) {
+    ScreenCanvas(Renderer& renderer, const RenderTarget& target, HANDLE heap, std::int32_t width,
+                 std::int32_t height)
+        : RendererCanvas(renderer), on_(target), heap_(heap), width_(width), height_(height),
+          stop_(renderer.control()),
+          pacer_(on_.directDraw, renderer.control(), renderer.testLogName("pace")),
+          ripple_(heap_.get(), waterHeap_, on_, width, height, renderer.control()),
+          recovery_(on_.screen, on_.picture, renderer.control()) {
         ripple_.pacedBy(&pacer_);
     }
 
     std::int32_t width() const override { return width_; }
     std::int32_t height() const override { return height_; }
-    bool checkpoint() override { return renderCheckpoint(); }
-    bool takeSettingsChange(SettingsChange& change) override { return job_.settings->take(change); }
-    FolderListing& listing() override { return walk_; }
-    void useImagesFolder(const std::string& folder) override { folder_.useFolder(folder); }
     std::int32_t loadPicture(const char* fileName, bool cutBackground) override {
         faultIfSeamArmed("render-fault");
-        return loadPictureToSurface(on_.picture, folder_.pathOf(fileName).c_str(), cutBackground,
-                                    renderDecodeFence);
+        return loadPictureToSurface(on_.picture, pathOf(fileName).c_str(), cutBackground,
+                                    decodeFence());
     }
     void pictureStarted(bool shown) override {
         recovery_.pictureStarted();
@@ -109,16 +93,18 @@ class ScreenCanvas : public ShowCanvas {
         if (!picture)
             return RevealDraw::NoSurface; // the screen's lock is given back on the way out
         const TargetGeometry target = on_.where();
-        const RevealOptions options = {request.cutBackground, request.scatterCount,
-                                       request.channelMap,    request.psychedeliaLevel,
-                                       renderShouldPause,     &random};
+        const RevealOptions options = {request.cutBackground,
+                                       request.scatterCount,
+                                       request.channelMap,
+                                       request.psychedeliaLevel,
+                                       &stop_,
+                                       &random};
         return ::revealStep(screen.view(), screen.bitCount(), picture.view(), target,
                             request.revealMap, options, progress)
                    ? RevealDraw::Finished
                    : RevealDraw::Interrupted;
     }
     bool waitForNextRefresh() override { return pacer_.waitForNextRefresh(PacedFrame::Reveal); }
-    bool sleep(std::uint32_t ms) override { return renderSleep(ms); }
     void prepareRipple(std::uint8_t waveSize) override { ripple_.prepareRipple(waveSize); }
     void releaseRipple() override { ripple_.releaseRipple(); }
     void dropStep(RandomGenerator& random) override { ripple_.dropStep(random); }
@@ -126,44 +112,38 @@ class ScreenCanvas : public ShowCanvas {
     bool restoreSurfaces() override { return recovery_.recover(); }
 
   private:
-    const RenderJob& job_;
-    const RenderTarget& on_;
+    const RenderTarget on_;
+    ScopedHeap heap_;
     std::int32_t width_;
     std::int32_t height_;
+    ControlStop stop_;
     SurfaceHeap waterHeap_{windowsSurfaceHeap}; // before the ripple, which uses it
-    ImagesFolderListing folder_;
-    DetachedListing walk_;
     FramePacer pacer_;
     DropRipple ripple_;
     SurfaceRecovery recovery_;
 };
 
-void runShow(const RenderJob& job) {
-    ScopedHeap heap(HeapCreate(HEAP_NO_SERIALIZE, 0, 0));
-    if (!heap)
-        return;
-    ScopedComApartment com; // for the picture decoder, on this thread only
+class ScreenCanvasMaker : public CanvasMaker {
+  public:
+    explicit ScreenCanvasMaker(const RenderTarget& target) : target_(target) {}
+    std::unique_ptr<ShowCanvas> make(Renderer& renderer) override {
+        const TargetGeometry start = target_.where();
+        const std::int32_t width = start.right - start.left;
+        const std::int32_t height = start.bottom - start.top;
+        if (width <= 0 || height <= 0)
+            return nullptr;
+        ScopedHeap heap(HeapCreate(HEAP_NO_SERIALIZE, 0, 0));
+        if (!heap)
+            return nullptr;
+        return std::make_unique<ScreenCanvas>(renderer, target_, heap.release(), width, height);
+    }
 
-    const TargetGeometry start = job.target.where();
-    const std::int32_t width = start.right - start.left;
-    const std::int32_t height = start.bottom - start.top;
-    if (width <= 0 || height <= 0)
-        return;
-    ScreenCanvas canvas(job, heap.get(), width, height);
-    PictureShow show(canvas, job.settings->latest(),
-                     {job.lastPictureName, job.lastPictureSearchDone}, seedFromClock());
-    show.run();
-}
+  private:
+    RenderTarget target_;
+};
 
 } // namespace
 
-DWORD WINAPI runRenderThread(void* parameter) {
-    EndNotice endNotice;
-    try {
-        runShow(*static_cast<const RenderJob*>(parameter));
-    } catch (...) {
-        // Out of memory for a folder name or a settings copy: the show ends, the screen
-        // keeps its frame.
-    }
-    return 0;
+std::unique_ptr<CanvasMaker> screenCanvasMaker(const RenderTarget& target) {
+    return std::make_unique<ScreenCanvasMaker>(target);
 }

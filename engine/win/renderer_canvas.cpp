@@ -1,7 +1,6 @@
-#include "engine/win/images_folder_listing.h"
+#include "engine/win/renderer_canvas.h"
 
 #include "engine/folder_path.h"
-#include "engine/win/render_control.h"
 
 namespace {
 
@@ -26,13 +25,13 @@ std::string ImagesFolderListing::pathOf(const char* fileName) const {
 }
 
 bool DetachedListing::open() {
-    renderDetach();
+    control_.detach();
     const bool opened = inner_.open();
-    return renderAttach() && opened;
+    return control_.attach() && opened;
 }
 
 bool DetachedListing::advance() {
-    renderDetach();
+    control_.detach();
     const bool advanced = inner_.advance();
-    return renderAttach() && advanced;
+    return control_.attach() && advanced;
 }

@@ -1,0 +1,100 @@
+// What every renderer's canvas does the same way, whatever it draws on: the safe points and
+// sleeps of its render thread, the dialog's settings changes, and the images folder walked
+// with its file-system calls detached. A canvas for a kind of display derives from it and
+// draws; it lives on the render thread for the show's life.
+#pragma once
+
+#include "engine/picture_show.h"
+#include "engine/win/renderer.h"
+#include "pictures/win/picture_loader.h"
+#include "resources/win/scoped.h"
+
+#include <windows.h>
+
+#include <string>
+
+// The images folder as the folder walk sees it. Only the render thread uses it: a new folder
+// from the dialog reaches it through the show, between two steps.
+class ImagesFolderListing : public FolderListing {
+  public:
+    explicit ImagesFolderListing(Renderer::FolderResolver fullFolder) : fullFolder_(fullFolder) {}
+    void useFolder(const std::string& folder) { folder_ = folder; }
+    bool isOpen() const override { return static_cast<bool>(scan_); }
+    bool open() override;
+    bool advance() override { return scan_ && FindNextFileA(scan_.get(), &entry_); }
+    const char* name() const override { return entry_.cFileName; }
+    void close() override { scan_.reset(); }
+    // The full path of an entry of the scanned folder.
+    std::string pathOf(const char* fileName) const;
+
+  private:
+    Renderer::FolderResolver fullFolder_;
+    std::string folder_;  // as the settings file holds it
+    std::string scanned_; // the full path of the folder the scan lists
+    ScopedFind scan_;
+    WIN32_FIND_DATAA entry_ = {};
+};
+
+// The walk's file-system calls detached: on a slow share or a huge folder opening the scan
+// or the next entry can take seconds. They use only the listing, which the thread owns. A
+// stop asked for meanwhile ends the walk as if the folder had ended.
+class DetachedListing : public FolderListing {
+  public:
+    DetachedListing(FolderListing& inner, RenderControl& control)
+        : inner_(inner), control_(control) {}
+    bool isOpen() const override { return inner_.isOpen(); }
+    bool open() override;
+    bool advance() override;
+    const char* name() const override { return inner_.name(); }
+    void close() override { inner_.close(); }
+
+  private:
+    FolderListing& inner_;
+    RenderControl& control_;
+};
+
+// Reads and decodes a picture detached from the render control, and alone among the
+// session's renderers: the gate is given back before the thread may park.
+class RenderDecodeFence : public DecodeFence {
+  public:
+    RenderDecodeFence(RenderControl& control, DecodeGate& gate) : control_(control), gate_(gate) {}
+    void detach() const override {
+        control_.detach();
+        gate_.enter();
+    }
+    bool attach() const override {
+        gate_.leave();
+        return control_.attach();
+    }
+
+  private:
+    RenderControl& control_;
+    DecodeGate& gate_;
+};
+
+class RendererCanvas : public ShowCanvas {
+  public:
+    explicit RendererCanvas(Renderer& renderer)
+        : renderer_(renderer), folder_(renderer.folderResolver()),
+          walk_(folder_, renderer.control()), fence_(renderer.control(), renderer.decodeGate()) {}
+
+    bool checkpoint() override { return control().checkpoint(); }
+    bool takeSettingsChange(SettingsChange& change) override {
+        return renderer_.settings().take(change);
+    }
+    FolderListing& listing() override { return walk_; }
+    void useImagesFolder(const std::string& folder) override { folder_.useFolder(folder); }
+    bool sleep(std::uint32_t ms) override { return control().sleep(ms); }
+
+  protected:
+    Renderer& renderer() { return renderer_; }
+    RenderControl& control() { return renderer_.control(); }
+    std::string pathOf(const char* fileName) const { return folder_.pathOf(fileName); }
+    const DecodeFence& decodeFence() const { return fence_; }
+
+  private:
+    Renderer& renderer_;
+    ImagesFolderListing folder_;
+    DetachedListing walk_;
+    RenderDecodeFence fence_;
+};
