@@ -47,8 +47,8 @@ void PixelBuffer::reset() {
     width_ = height_ = 0;
 }
 
-WindowCanvas::WindowCanvas(Renderer& renderer, HWND window, std::int32_t width,
-                           std::int32_t height, ScreenPlace place)
+WindowCanvas::WindowCanvas(Renderer& renderer, HWND window, std::int32_t width, std::int32_t height,
+                           ScreenPlace place)
     : RendererCanvas(renderer), window_(window), width_(width), height_(height),
       startRecord_(renderer.settings().latest().record),
       stillMs_(firstPictureStillMs(place.index, place.count, startRecord_)),
@@ -91,9 +91,12 @@ RevealDraw WindowCanvas::revealStep(const RevealRequest& request, RevealProgress
     if (!ready())
         return RevealDraw::NoSurface;
     const TargetGeometry target = {0, 0, width_, height_, 0, 0};
-    const RevealOptions options = {request.cutBackground, request.scatterCount,
-                                   request.channelMap,    request.psychedeliaLevel,
-                                   &stop_,                &random};
+    const RevealOptions options = {request.cutBackground,
+                                   request.scatterCount,
+                                   request.channelMap,
+                                   request.psychedeliaLevel,
+                                   &stop_,
+                                   &random};
     const bool whole = ::revealStep(screen_.view(), bufferBitCount, picture_.view(), target,
                                     request.revealMap, options, progress);
     // Drawn pixels lie anywhere: the whole screen goes out, also after a part of a step.
@@ -230,7 +233,7 @@ class WindowCanvasMaker : public CanvasMaker {
 
 } // namespace
 
-std::unique_ptr<CanvasMaker> windowCanvasMaker(HWND window, std::int32_t width,
-                                               std::int32_t height, ScreenPlace place) {
+std::unique_ptr<CanvasMaker> windowCanvasMaker(HWND window, std::int32_t width, std::int32_t height,
+                                               ScreenPlace place) {
     return std::make_unique<WindowCanvasMaker>(window, width, height, place);
 }

@@ -122,5 +122,5 @@ class WindowCanvas : public RendererCanvas {
 
 // Makes a WindowCanvas for `window`, of width x height pixels; a canvas without its buffers
 // is none, and the window then stays black.
-std::unique_ptr<CanvasMaker> windowCanvasMaker(HWND window, std::int32_t width,
-                                               std::int32_t height, ScreenPlace place);
+std::unique_ptr<CanvasMaker> windowCanvasMaker(HWND window, std::int32_t width, std::int32_t height,
+                                               ScreenPlace place);

@@ -128,8 +128,7 @@ void MonitorCovers::cover(const std::vector<MonitorEntry>& monitors) {
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
         windows_.push_back(std::move(window));
         if (shows_)
-            startShow(windows_.back().get(), r, static_cast<std::uint32_t>(windows_.size()),
-                      count);
+            startShow(windows_.back().get(), r, static_cast<std::uint32_t>(windows_.size()), count);
     }
 }
 

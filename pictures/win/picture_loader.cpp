@@ -419,8 +419,8 @@ long stretchOver(HDC target, int width, int height, HDC source, const SourceRect
         SetStretchBltMode(target, HALFTONE);
         SetBrushOrgEx(target, 0, 0, nullptr);
     }
-    return StretchBlt(target, 0, 0, width, height, source, from.x, from.y, from.width,
-                      from.height, SRCCOPY)
+    return StretchBlt(target, 0, 0, width, height, source, from.x, from.y, from.width, from.height,
+                      SRCCOPY)
                ? 0
                : pictureFailed;
 }
@@ -487,9 +487,9 @@ long loadPictureToBitmap(HDC target, int width, int height, const char* path, bo
     BITMAP shape{};
     if (GetObjectA(decoded.bitmap, sizeof(shape), &shape) != sizeof(shape))
         return pictureFailed;
-    const long drawn = stretchOver(target, width, height, memoryDC.get(),
-                                   fitSourceRect(shape.bmWidth, shape.bmHeight, width, height, 0, 0),
-                                   cutBackground);
+    const long drawn = stretchOver(
+        target, width, height, memoryDC.get(),
+        fitSourceRect(shape.bmWidth, shape.bmHeight, width, height, 0, 0), cutBackground);
     GdiFlush();
     return drawn;
 }

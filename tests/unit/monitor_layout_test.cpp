@@ -50,8 +50,8 @@ const MonitorEntry leftEntry = {{-1280, -200, 0, 824}, false};
 } // namespace
 
 TEST(MonitorLayoutChange, TheSameMonitorsInAnotherOrderAreNoChange) {
-    EXPECT_TRUE(sameLayout({primaryEntry, rightEntry, leftEntry},
-                           {leftEntry, primaryEntry, rightEntry}));
+    EXPECT_TRUE(
+        sameLayout({primaryEntry, rightEntry, leftEntry}, {leftEntry, primaryEntry, rightEntry}));
     EXPECT_TRUE(sameLayout({}, {}));
 }
 
