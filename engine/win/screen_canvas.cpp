@@ -11,6 +11,11 @@
 
 namespace {
 
+// Test build: the process's first picture is preceded by seconds without a safe point, as a
+// huge picture decoded attached would be ("render-deaf"; "deaf.log" says when it begins).
+constexpr const char* deafSeam = "render-deaf";
+constexpr DWORD deafStretchMs = 15000;
+
 struct HeapTraits : PlainTraits<HANDLE, nullptr> {
     static void close(HANDLE h) { HeapDestroy(h); }
 };
@@ -74,6 +79,10 @@ class ScreenCanvas : public RendererCanvas {
     std::int32_t height() const override { return height_; }
     std::int32_t loadPicture(const char* fileName, bool cutBackground) override {
         faultIfSeamArmed("render-fault");
+        if (testSeamArmedOnce(deafSeam)) {
+            appendTestLog(deafSeam, "deaf.log", "deaf");
+            Sleep(deafStretchMs);
+        }
         return loadPictureToSurface(on_.picture, pathOf(fileName).c_str(), cutBackground,
                                     decodeFence());
     }

@@ -37,6 +37,11 @@ bool testSeamArmed(const char* name) {
     return false;
 }
 
+bool testSeamArmedOnce(const char* name) {
+    static volatile LONG asked = 0; // test build only: one answer for the whole process
+    return testSeamArmed(name) && InterlockedExchange(&asked, 1) == 0;
+}
+
 void appendTestLog(const char* seam, const char* fileName, const char* line) {
     if (!testSeamArmed(seam))
         return;

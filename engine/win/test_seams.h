@@ -10,9 +10,14 @@ void faultIfSeamArmed(const char* name);
 // True when the environment variable VELLUTOR_SEAMS, read once at the first call, lists
 // `name` among its comma-separated names.
 bool testSeamArmed(const char* name);
+// True the first time it is asked for an armed `name` in the process, false after.
+bool testSeamArmedOnce(const char* name);
 // When `seam` is armed, appends `line` and a line break to `fileName` beside the program.
 void appendTestLog(const char* seam, const char* fileName, const char* line);
 #else
+constexpr bool testSeamArmedOnce(const char*) {
+    return false;
+}
 inline void appendTestLog(const char*, const char*, const char*) {}
 constexpr bool testSeamArmed(const char*) {
     return false;

@@ -343,8 +343,8 @@ void fitPreview(HWND dialog) {
     host->measure(preview, placed);
     // The picture surface keeps the size the thread draws at until a rebuild gets through.
     const bool resized = frame.right != shown.right || frame.bottom != shown.bottom;
-    if ((resized || KillTimer(dialog, rebuildRetryTimer)) &&
-        host->rebuild(previewRebuildBoundMs) == PreviewRebuild::Later)
+    const bool retrying = KillTimer(dialog, rebuildRetryTimer) != FALSE;
+    if ((resized || retrying) && host->rebuild(previewRebuildBoundMs) == PreviewRebuild::Later)
         SetTimer(dialog, rebuildRetryTimer, rebuildRetryMs, nullptr);
 }
 
