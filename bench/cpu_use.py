@@ -5,12 +5,14 @@ the display's refresh) beside the same saver with pacing switched off (the test 
 the "unpaced-frames" seam: every frame as fast as the machine makes it, as before pacing).
 A third run, paced with the longest usage period (36 drops per picture), shows what the
 drops alone cost, so that the rest of the default figure is the per-picture work (loading,
-fitting and the 13 reveal steps). A fourth run, "two", has a second monitor of the same size
-beside the primary (the two-monitor bench: Xephyr with Xinerama), which shows a picture show
-of its own; set beside "paced" it gives what the second monitor costs.
+fitting and the 13 reveal steps). A fourth, paced, shows a folder of three files in formats
+the default settings accept, with content that no check accepts: what the saver costs while
+every picture fails to load. A fifth run, "two", has a second monitor of the same size beside
+the primary (the two-monitor bench: Xephyr with Xinerama), which shows a picture show of its
+own; set beside "paced" it gives what the second monitor costs.
 
     python3 bench/cpu_use.py [--seconds N] [--sizes 1024x768,1920x1080] [--json FILE]
-                             [--runs unpaced,paced,drops,two]
+                             [--runs unpaced,paced,drops,broken,two]
 
 Each figure is the user and system time of the Windows program's process (from
 /proc/PID/stat) over N seconds after a 3-second start, as a share of one core; beside it
@@ -34,6 +36,7 @@ SETTLE_S = 3.0
 TICKS = os.sysconf("SC_CLK_TCK")
 DEFAULT_DROP_PERIOD = 15
 DROPS_ONLY_PERIOD = 50
+BROKEN_NAMES = ("broken.bmp", "broken.gif", "broken.jpg")
 
 
 def cpu_seconds(pid):
@@ -46,13 +49,18 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / TICKS
 
 
-def measure(width, height, paced, seconds, monitors=1, **fields):
+def measure(width, height, paced, seconds, broken=False, monitors=1, **fields):
     seams = None if paced else ["unpaced-frames"]
     with Bench("cpu-use", width=width, height=height, seams=seams, monitors=monitors,
                second_size=(width, height)) as bench:
         images = bench.unix_path(bench.images_dir)
-        for path in glob.glob(os.path.join(SAMPLES, "*.*")):
-            shutil.copy(path, images)
+        if broken:
+            for name in BROKEN_NAMES:
+                with open(os.path.join(images, name), "wb") as f:
+                    f.write(b"not a picture " * 64)
+        else:
+            for path in glob.glob(os.path.join(SAMPLES, "*.*")):
+                shutil.copy(path, images)
         bench.write_settings(settings_bytes(folder=bench.images_dir, **fields))
         saver = bench.start_scr("/s")
         bench.wait_window(cls=SAVER_CLASS, timeout=60, proc=saver)
@@ -68,7 +76,7 @@ def measure(width, height, paced, seconds, monitors=1, **fields):
     return {"width": width, "height": height, "paced": paced, "seconds": span,
             "monitors": monitors,
             "drop_period": fields.get("drop_period", DEFAULT_DROP_PERIOD),
-            "saver_cpu_s": saver1 - saver0, "xvfb_cpu_s": x1 - x0, "exit": code,
+            "broken": broken, "saver_cpu_s": saver1 - saver0, "xvfb_cpu_s": x1 - x0, "exit": code,
             "saver_share": (saver1 - saver0) / span, "xvfb_share": (x1 - x0) / span,
             "load": open("/proc/loadavg").read().split()[:3]}
 
@@ -76,6 +84,8 @@ def measure(width, height, paced, seconds, monitors=1, **fields):
 def label(run):
     if run.get("monitors", 1) == 2:
         return "paced, two monitors of this size"
+    if run.get("broken"):
+        return "paced, every picture broken"
     if not run["paced"]:
         return "unpaced (before)"
     if run.get("drop_period", DEFAULT_DROP_PERIOD) != DEFAULT_DROP_PERIOD:
@@ -98,9 +108,9 @@ def main():
     parser.add_argument("--seconds", type=float, default=60.0)
     parser.add_argument("--sizes", default="1024x768,1920x1080")
     parser.add_argument("--json", help="also write the raw figures to this file")
-    parser.add_argument("--runs", default="unpaced,paced,drops",
-                        help="which of the runs (unpaced, paced, drops, two) to make for each "
-                        "size")
+    parser.add_argument("--runs", default="unpaced,paced,drops,broken",
+                        help="which of the runs (unpaced, paced, drops, broken, two) to make "
+                        "for each size")
     args = parser.parse_args()
     wanted = set(args.runs.split(","))
     if not glob.glob(os.path.join(SAMPLES, "*.*")):
@@ -115,6 +125,8 @@ def main():
         if "drops" in wanted:
             runs.append(measure(width, height, True, args.seconds,
                                 drop_period=DROPS_ONLY_PERIOD))
+        if "broken" in wanted:
+            runs.append(measure(width, height, True, args.seconds, broken=True))
         if "two" in wanted:
             runs.append(measure(width, height, True, args.seconds, monitors=2))
     if args.json:

@@ -188,7 +188,9 @@ def cpu_section(cpu):
     out.append("The drops-only runs play 36 drops per picture, so nearly all their time is "
                "ripple frames at the display's pace; what the default runs spend beyond that "
                "is the per-picture work: loading and fitting the picture and its 13 reveal "
-               "steps, which grow with the screen's pixels. Load average (1 min) at the end "
+               "steps, which grow with the screen's pixels. The broken runs show a folder whose "
+               "every picture fails to load: the saver sleeps between its passes over it. "
+               "Load average (1 min) at the end "
                "of the runs: %s." % ", ".join(run["load"][0] for run in cpu if run.get("load")))
     return out
 

@@ -2,6 +2,7 @@
 
 #include "engine/picture_endings.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -21,11 +22,32 @@ bool isRememberedPicture(const char* entryName, const char* lastPictureName) {
 }
 
 // The format of an entry that may be shown, or none.
-std::optional<PictureFormat> acceptedFormat(const char* name, const SaverSettings& settings) {
-    std::optional<PictureFormat> format = pictureFormatOf(name);
-    if (format && settings.formats[*format].formatEnabled != 0)
-        return format;
-    return std::nullopt;
+std::optional<PictureFormat> acceptedFormat(const CycleState& state, const FolderListing& listing,
+                                            const SaverSettings& settings) {
+    std::optional<PictureFormat> format = pictureFormatOf(listing.name());
+    if (!format || settings.formats[*format].formatEnabled == 0)
+        return std::nullopt;
+    if (state.skippedPictures && state.skippedPictures->skips(listing.name(), listing.stamp()))
+        return std::nullopt;
+    return format;
+}
+
+// The loader's answer, with the entry marked as under decode meanwhile.
+std::int32_t decode(const CycleState& state, const FolderListing& listing,
+                    const PictureLoader& loadPicture) {
+    PictureUnderDecode* marked = state.pictureUnderDecode;
+    if (marked) {
+        const char* name = listing.name();
+        const std::size_t length = std::min(std::strlen(name), skippedNameSize - 1);
+        std::memset(marked->picture.name, 0, skippedNameSize);
+        std::memcpy(marked->picture.name, name, length);
+        marked->picture.stamp = listing.stamp();
+        marked->underway.store(true, std::memory_order_release);
+    }
+    const std::int32_t result = loadPicture(listing.name(), state.cutBackground);
+    if (marked)
+        marked->underway.store(false, std::memory_order_release);
+    return result;
 }
 } // namespace
 
@@ -73,7 +95,7 @@ bool startCycle(CycleState& state, FolderListing& listing, const SaverSettings& 
     }
 
     std::optional<PictureFormat> format;
-    while (!(format = acceptedFormat(listing.name(), settings))) {
+    while (!(format = acceptedFormat(state, listing, settings))) {
         if (!advanceScan(listing)) {
             endScan(state, listing);
             return false;
@@ -81,8 +103,9 @@ bool startCycle(CycleState& state, FolderListing& listing, const SaverSettings& 
     }
 
     state.cutBackground = settings.formats[*format].formatCutBackground != 0;
-    storePictureName(state.lastPictureName, listing.name());
-    if (loadPicture(listing.name(), state.cutBackground) != 0)
+    if (decode(state, listing, loadPicture) == 0)
+        storePictureName(state.lastPictureName, listing.name());
+    else
         state.pictureStep = effectiveDropPeriod(settings.dropPeriod);
 
     if (!advanceScan(listing))

@@ -4,6 +4,7 @@
 
 #include "engine/channel_map.h"
 #include "engine/show_settings.h"
+#include "engine/skipped_pictures.h"
 
 #include <cstdint>
 #include <functional>
@@ -22,6 +23,8 @@ class FolderListing {
     virtual bool advance() = 0;
     // File name of the current entry, without folder.
     virtual const char* name() const = 0;
+    // Size and last-write time of the current entry.
+    virtual PictureStamp stamp() const = 0;
     // Ends the scan and leaves none open. A scan that never opened, or one already closed,
     // has nothing to release.
     virtual void close() = 0;
@@ -44,9 +47,14 @@ struct CycleState {
     // Whether the listing's current entry is still to be looked at.
     bool entryValid = false;
     // The session's, loaded by the settings store; the shutdown saves the name:
-    // lastPictureNameSize bytes, always NUL-terminated.
+    // lastPictureNameSize bytes, always NUL-terminated. Only a picture that was shown is
+    // named there.
     char* lastPictureName = nullptr;
     std::uint8_t* lastPictureSearchDone = nullptr;
+    // The session's too: pictures to pass by, and the one under decode for the fault
+    // backstop. Either may be null.
+    const SkippedPictures* skippedPictures = nullptr;
+    PictureUnderDecode* pictureUnderDecode = nullptr;
 };
 
 // The cycle length actually played. Periods below the reveal and hold would never show a
@@ -54,10 +62,11 @@ struct CycleState {
 std::uint8_t effectiveDropPeriod(std::uint8_t dropPeriod);
 
 // Start of a cycle: takes blur and psychedelia from the settings, finds the next acceptable
-// entry (first skipping to the remembered picture), records its name and loads it. True
-// when an entry was accepted and handed to the loader, loaded or not: the caller then
-// clears the reveal map. A failed load or a vain search for the remembered picture sets
-// pictureStep to the drop period, so that the cycle ends at once.
+// entry (first skipping to the remembered picture; passing by skipped pictures), loads it
+// and, once it is loaded, records its name. True when an entry was accepted and handed to
+// the loader, loaded or not: the caller then clears the reveal map. A failed load or a vain
+// search for the remembered picture sets pictureStep to the drop period, so that the cycle
+// ends at once.
 bool startCycle(CycleState& state, FolderListing& listing, const SaverSettings& settings,
                 const PictureLoader& loadPicture);
 

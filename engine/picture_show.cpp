@@ -1,13 +1,25 @@
 #include "engine/picture_show.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
+namespace {
+// A folder whose every picture fails would otherwise be read again and again at full speed.
+// The wait doubles from the first to the last, so that a file made good, or a new one,
+// still shows within seconds.
+constexpr std::uint32_t fruitlessPassFirstWaitMs = 250;
+constexpr std::uint32_t fruitlessPassLastWaitMs = 4000;
+} // namespace
+
 PictureShow::PictureShow(ShowCanvas& canvas, const SettingsChange& settings,
                          RememberedPicture remembered, std::uint32_t seed)
-    : canvas_(canvas), settings_(settings.record), random_{seed} {
+    : canvas_(canvas), settings_(settings.record), random_{seed},
+      fruitlessPassWaitMs_(fruitlessPassFirstWaitMs) {
     state_.lastPictureName = remembered.name;
     state_.lastPictureSearchDone = remembered.searchDone;
+    state_.skippedPictures = remembered.skipped;
+    state_.pictureUnderDecode = remembered.underDecode;
     canvas_.useImagesFolder(settings.imagesFolder);
 }
 
@@ -35,23 +47,41 @@ void PictureShow::apply(const SettingsChange& change) {
         // The scan of the old folder ends here; the next picture opens the new one.
         canvas_.listing().close();
         state_.entryValid = false;
+        passTried_ = passShown_ = false;
+        fruitlessPassWaitMs_ = fruitlessPassFirstWaitMs;
     }
     if (change.what & SettingsChange::WaveSurface)
         rebuildRipple_ = true;
 }
 
-void PictureShow::startPicture() {
+bool PictureShow::startPicture() {
     const auto load = [this](const char* fileName, bool cutBackground) {
         return canvas_.loadPicture(fileName, cutBackground);
     };
-    if (!startCycle(state_, canvas_.listing(), settings_, load))
-        return;
-    std::memset(revealMap_.cells, 0,
-                static_cast<std::size_t>(revealMap_.width) *
-                    static_cast<std::size_t>(revealMap_.height));
-    progress_ = RevealProgress();
-    revealUnderway_ = false;
-    canvas_.pictureStarted(state_.pictureStep == 0);
+    if (startCycle(state_, canvas_.listing(), settings_, load)) {
+        std::memset(revealMap_.cells, 0,
+                    static_cast<std::size_t>(revealMap_.width) *
+                        static_cast<std::size_t>(revealMap_.height));
+        progress_ = RevealProgress();
+        revealUnderway_ = false;
+        const bool shown = state_.pictureStep == 0;
+        canvas_.pictureStarted(shown);
+        passTried_ = true;
+        passShown_ = passShown_ || shown;
+        if (shown)
+            fruitlessPassWaitMs_ = fruitlessPassFirstWaitMs;
+    }
+    if (canvas_.listing().isOpen())
+        return true;
+    // The pass is over. One without a picture to try (an empty folder, the search for a
+    // remembered picture) plays its cycle on the old picture and needs no wait.
+    const bool fruitless = passTried_ && !passShown_;
+    passTried_ = passShown_ = false;
+    if (!fruitless)
+        return true;
+    const std::uint32_t wait = fruitlessPassWaitMs_;
+    fruitlessPassWaitMs_ = std::min(wait * 2, fruitlessPassLastWaitMs);
+    return canvas_.sleep(wait);
 }
 
 PictureShow::Step PictureShow::reveal() {
@@ -107,8 +137,8 @@ void PictureShow::run() {
         // A picture loaded onto a lost surface would not show: the display comes back first.
         if (newPicture && canvas_.surfacesLost() && !canvas_.restoreSurfaces())
             break;
-        if (newPicture)
-            startPicture();
+        if (newPicture && !startPicture())
+            break;
         // A hold or stop that came while the walk or a decode was detached is answered here,
         // before any surface is touched.
         if (!safePoint())

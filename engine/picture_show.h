@@ -70,11 +70,14 @@ class ShowCanvas {
 };
 
 // Where the remembered picture lives: `name` (lastPictureNameSize bytes, always
-// NUL-terminated) is rewritten with every new picture; `searchDone` is 0 while the first
-// scan still has to skip forward to it. Both outlive the show.
+// NUL-terminated) is rewritten with every picture shown; `searchDone` is 0 while the first
+// scan still has to skip forward to it. The pictures to pass by, and the record of the one
+// under decode, may be null. All outlive the show.
 struct RememberedPicture {
     char* name;
     std::uint8_t* searchDone;
+    const SkippedPictures* skipped = nullptr;
+    PictureUnderDecode* underDecode = nullptr;
 };
 
 class PictureShow {
@@ -89,7 +92,9 @@ class PictureShow {
     // Plays until a stop is asked, a surface fails for good, or the reveal map cannot be
     // made. Each change is taken at the next safe point: the record's fields at their next
     // use (blur and psychedelia's arrangement at the next picture, the usage period at
-    // once), the folder at the next picture, the wave size at the next drop.
+    // once), the folder at the next picture, the wave size at the next drop. A whole pass
+    // over the folder in which pictures were tried and none could be shown is followed by
+    // a sleep, longer after each such pass, before the folder is scanned again.
     void run();
 
     const SaverSettings& settings() const { return settings_; }
@@ -99,7 +104,8 @@ class PictureShow {
     // The checkpoint, then any change waiting.
     bool safePoint();
     void apply(const SettingsChange& change);
-    void startPicture();
+    // False once a stop was asked during the wait after a fruitless pass.
+    bool startPicture();
     Step reveal();
     Step drop();
 
@@ -114,4 +120,8 @@ class PictureShow {
     RevealMapView revealMap_ = {};
     bool rebuildRipple_ = false;
     RandomGenerator random_;
+    // The scan under way: whether it handed a picture to the loader, and whether one showed.
+    bool passTried_ = false;
+    bool passShown_ = false;
+    std::uint32_t fruitlessPassWaitMs_;
 };

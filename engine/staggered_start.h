@@ -23,6 +23,7 @@ class StaggeredListing : public FolderListing {
     bool open() override;
     bool advance() override { return inner_.advance(); }
     const char* name() const override { return inner_.name(); }
+    PictureStamp stamp() const override { return inner_.stamp(); }
     void close() override { inner_.close(); }
 
   private:

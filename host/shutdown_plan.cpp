@@ -12,7 +12,8 @@ bool runShutdown(ShutdownOnce& once, const ShutdownFacts& facts, ShutdownSteps& 
         steps.restoreDisplayMode();
     if (facts.hasRenderThread)
         steps.stopRenderThread();
-    steps.writeRememberedPicture();
+    if (facts.mode != RunMode::Configure || facts.previewFolderSaved)
+        steps.writeRememberedPicture();
     steps.minimizeWindow();
     return true;
 }

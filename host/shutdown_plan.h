@@ -16,6 +16,9 @@ struct ShutdownFacts {
     bool hasDirectDraw = false;
     bool hasPrimarySurface = false;
     bool hasRenderThread = false;
+    // Configure mode: the preview ends on the folder the settings file holds. A picture of a
+    // folder chosen and never saved would be looked for in vain in the saved one.
+    bool previewFolderSaved = true;
 };
 
 // The steps, done by the Windows layer. Called in the order declared, each at most once.
@@ -46,5 +49,5 @@ class ShutdownOnce {
 
 // Runs the steps that `facts` call for, unless a shutdown already ran; true when it ran.
 // Only the full-screen saver captures a frame or puts the display mode back; the remembered
-// picture is written in every mode.
+// picture is written in every mode, in configure mode only from the saved folder.
 bool runShutdown(ShutdownOnce& once, const ShutdownFacts& facts, ShutdownSteps& steps);

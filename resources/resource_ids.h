@@ -4,6 +4,10 @@
 #define IDS_SAVER_NAME 1
 #define IDI_VELLUTOR 100
 
+// Messages: %1, %2 are the file and the system's reason.
+#define IDS_WALLPAPER_NOT_SAVED 200
+#define IDS_SETTINGS_NOT_SAVED 201
+
 // Controls of the settings dialog SETUP.
 #define IDC_PREVIEW 1022
 #define IDC_RESTORE_DEFAULTS 1008

@@ -30,6 +30,8 @@ constexpr char settingsRegistryKey[] = "Software\\Vellutor";
 constexpr char installDirValueName[] = "Install_Dir";
 constexpr char settingsFileName[] = "vellutor.set";
 constexpr char rememberedPictureFileName[] = "vellutor.fsl";
+// Pictures whose decode faulted, written by the fault backstop.
+constexpr char skippedPicturesFileName[] = "vellutor.skp";
 
 SaverSettings defaultSettings();
 // "Install_Dir" followed by "\images\".

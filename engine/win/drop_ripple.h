@@ -47,8 +47,8 @@ class HeapPixels {
 class DropRipple {
   public:
     // `heap` is the render heap and `waterHeap` the water surface's, both outliving the
-    // ripple; drops fall within width x height of `target`; every frame is a safe point of
-    // `control`.
+    // ripple; drops fall within width x height of `target`, which outlives it too and may be
+    // given new surfaces between two drops; every frame is a safe point of `control`.
     DropRipple(HANDLE heap, SurfaceHeap& waterHeap, const RenderTarget& target, std::int32_t width,
                std::int32_t height, RenderControl& control);
     ~DropRipple();
@@ -80,7 +80,7 @@ class DropRipple {
     void noteShownFrame(bool shown, const TargetGeometry& place);
 
     HANDLE heap_;
-    RenderTarget target_;
+    const RenderTarget& target_;
     RenderControl& control_;
     std::int32_t width_;
     std::int32_t height_;

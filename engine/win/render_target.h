@@ -52,6 +52,8 @@ struct RenderTarget {
     IDirectDrawSurface3* picture; // off screen, of the target's size
     // Asked at every draw: a preview moves while the thread runs.
     const TargetPlace* place;
+    // The saver's window: a show that cannot go on asks it to close.
+    HWND window = nullptr;
 
     TargetGeometry where() const { return place->get(); }
 };

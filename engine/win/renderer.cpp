@@ -31,8 +31,9 @@ std::uint32_t seedFor(unsigned screen) {
 
 } // namespace
 
-Renderer::Renderer(unsigned screen, FolderResolver fullFolder, DecodeGate& decodeGate)
-    : screen_(screen), fullFolder_(fullFolder), control_(holdLogName_), decodeGate_(decodeGate) {
+Renderer::Renderer(unsigned screen, FolderResolver fullFolder, DecodeGate* sharedGate)
+    : screen_(screen), fullFolder_(fullFolder), control_(holdLogName_),
+      decodeGate_(sharedGate ? *sharedGate : ownGate_) {
     std::snprintf(holdLogName_, sizeof(holdLogName_), "%s", testLogName("hold").c_str());
 }
 
@@ -50,10 +51,11 @@ Renderer::~Renderer() {
     WaitForSingleObject(thread_.get(), INFINITE);
 }
 
-void Renderer::remember(const char* name, bool searchDone) {
+void Renderer::remember(const char* name, bool searchDone, const SkippedPictures* skipped) {
     std::memset(rememberedName_, 0, sizeof(rememberedName_));
     std::memcpy(rememberedName_, name, strnlen(name, sizeof(rememberedName_) - 1));
     rememberedSearchDone_ = searchDone ? 1 : 0;
+    skipped_ = skipped;
 }
 
 bool Renderer::start(std::unique_ptr<CanvasMaker> maker, int priority) {
@@ -90,19 +92,20 @@ void Renderer::runShow() {
     std::unique_ptr<ShowCanvas> canvas = maker_->make(*this);
     if (!canvas)
         return;
-    PictureShow show(*canvas, settings_.latest(), {rememberedName_, &rememberedSearchDone_},
+    PictureShow show(*canvas, settings_.latest(),
+                     {rememberedName_, &rememberedSearchDone_, skipped_, &underDecode_},
                      seedFor(screen_));
     show.run();
 }
 
 RendererSet::RendererSet(Renderer::FolderResolver fullFolder) : fullFolder_(fullFolder) {
-    renderers_.push_back(std::make_unique<Renderer>(0, fullFolder, decodeGate_));
+    renderers_.push_back(std::make_unique<Renderer>(0, fullFolder, &decodeGate_));
 }
 
 Renderer* RendererSet::add() {
     try {
         auto renderer = std::make_unique<Renderer>(static_cast<unsigned>(renderers_.size()),
-                                                   fullFolder_, decodeGate_);
+                                                   fullFolder_, &decodeGate_);
         // The shows share the folder and the settings as they stand now.
         const SettingsChange latest = primary().settings().latest();
         renderer->settings().seed(latest.record, latest.imagesFolder);

@@ -5,6 +5,7 @@
 
 #include "engine/picture_show.h"
 #include "engine/show_settings.h"
+#include "engine/skipped_pictures.h"
 #include "engine/win/render_control.h"
 #include "engine/win/settings_mailbox.h"
 #include "resources/win/scoped.h"
@@ -48,7 +49,9 @@ class Renderer {
     using FolderResolver = std::string (*)(const std::string& folder);
 
     // `screen` is 0 for the primary; it tells the renderers' shows and test logs apart.
-    Renderer(unsigned screen, FolderResolver fullFolder, DecodeGate& decodeGate);
+    // `sharedGate`, which outlives the renderer, is taken around its decodes; without one
+    // the renderer decodes alone behind a gate of its own.
+    Renderer(unsigned screen, FolderResolver fullFolder, DecodeGate* sharedGate = nullptr);
     // Waits for the thread's end: it uses every member. A thread that may still be inside a
     // decode is left to the process's end by the session, which then never gets here.
     ~Renderer();
@@ -63,11 +66,15 @@ class Renderer {
     std::string testLogName(const char* stem) const;
 
     // The remembered picture: set before the first start; the show rewrites the name with
-    // every new picture. Read it once the thread is held, stopped or faulted.
-    void remember(const char* name, bool searchDone);
+    // every picture shown. Read it once the thread is held, stopped or faulted. `skipped`
+    // (may be null) names the pictures the walk passes by; it outlives the renderer.
+    void remember(const char* name, bool searchDone, const SkippedPictures* skipped);
     const char* rememberedPicture() const { return rememberedName_; }
+    // The picture the show is decoding now, for the fault backstop.
+    const PictureUnderDecode& pictureUnderDecode() const { return underDecode_; }
     // Where the show keeps it, for the canvas of a screen that starts further on from it.
     RememberedPicture rememberedSlot() { return {rememberedName_, &rememberedSearchDone_}; }
+    const SkippedPictures* skippedPictures() const { return skipped_; }
     // Taken around every decode of the session's renderers.
     DecodeGate& decodeGate() { return decodeGate_; }
 
@@ -114,9 +121,12 @@ class Renderer {
     char holdLogName_[24] = {};
     RenderControl control_;
     SettingsMailbox settings_;
-    DecodeGate& decodeGate_;
+    DecodeGate ownGate_;
+    DecodeGate& decodeGate_; // the shared gate, or its own
     char rememberedName_[lastPictureNameSize] = {};
     std::uint8_t rememberedSearchDone_ = 1;
+    const SkippedPictures* skipped_ = nullptr;
+    PictureUnderDecode underDecode_;
     std::unique_ptr<CanvasMaker> maker_;
     ScopedHandle thread_;
 };

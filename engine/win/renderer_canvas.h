@@ -23,6 +23,11 @@ class ImagesFolderListing : public FolderListing {
     bool open() override;
     bool advance() override { return scan_ && FindNextFileA(scan_.get(), &entry_); }
     const char* name() const override { return entry_.cFileName; }
+    PictureStamp stamp() const override {
+        return {(std::uint64_t(entry_.nFileSizeHigh) << 32) | entry_.nFileSizeLow,
+                (std::uint64_t(entry_.ftLastWriteTime.dwHighDateTime) << 32) |
+                    entry_.ftLastWriteTime.dwLowDateTime};
+    }
     void close() override { scan_.reset(); }
     // The full path of an entry of the scanned folder.
     std::string pathOf(const char* fileName) const;
@@ -46,6 +51,7 @@ class DetachedListing : public FolderListing {
     bool open() override;
     bool advance() override;
     const char* name() const override { return inner_.name(); }
+    PictureStamp stamp() const override { return inner_.stamp(); }
     void close() override { inner_.close(); }
 
   private:

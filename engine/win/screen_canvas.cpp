@@ -71,7 +71,7 @@ class ScreenCanvas : public RendererCanvas {
           stop_(renderer.control()),
           pacer_(on_.directDraw, renderer.control(), renderer.testLogName("pace")),
           ripple_(heap_.get(), waterHeap_, on_, width, height, renderer.control()),
-          recovery_(on_.screen, on_.picture, renderer.control()) {
+          recovery_(on_, renderer.control()) {
         ripple_.pacedBy(&pacer_);
     }
 
@@ -79,6 +79,7 @@ class ScreenCanvas : public RendererCanvas {
     std::int32_t height() const override { return height_; }
     std::int32_t loadPicture(const char* fileName, bool cutBackground) override {
         faultIfSeamArmed("render-fault");
+        faultIfDecodeSeamArmed(fileName);
         if (testSeamArmedOnce(deafSeam)) {
             appendTestLog(deafSeam, "deaf.log", "deaf");
             Sleep(deafStretchMs);
@@ -121,7 +122,8 @@ class ScreenCanvas : public RendererCanvas {
     bool restoreSurfaces() override { return recovery_.recover(); }
 
   private:
-    const RenderTarget on_;
+    // The thread's own copy: surfaces made again for a new display mode replace its own.
+    RenderTarget on_;
     ScopedHeap heap_;
     std::int32_t width_;
     std::int32_t height_;

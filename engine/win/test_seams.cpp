@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -66,6 +67,10 @@ void faultIfSeamArmed(const char* name) {
         return;
     volatile ULONG_PTR address = 16;
     *reinterpret_cast<volatile int*>(address) = 1;
+}
+
+void faultIfDecodeSeamArmed(const char* fileName) {
+    faultIfSeamArmed((std::string("decode-fault=") + fileName).c_str());
 }
 
 #endif

@@ -10,6 +10,9 @@ void faultIfSeamArmed(const char* name);
 // True when the environment variable VELLUTOR_SEAMS, read once at the first call, lists
 // `name` among its comma-separated names.
 bool testSeamArmed(const char* name);
+// Faults as faultIfSeamArmed does when the list holds "decode-fault=" and `fileName`: the
+// decode of that one picture faults, every other picture shows.
+void faultIfDecodeSeamArmed(const char* fileName);
 // True the first time it is asked for an armed `name` in the process, false after.
 bool testSeamArmedOnce(const char* name);
 // When `seam` is armed, appends `line` and a line break to `fileName` beside the program.
@@ -23,4 +26,5 @@ constexpr bool testSeamArmed(const char*) {
     return false;
 }
 inline void faultIfSeamArmed(const char*) {}
+inline void faultIfDecodeSeamArmed(const char*) {}
 #endif

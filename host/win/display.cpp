@@ -65,7 +65,8 @@ bool reportDisplayFailure(SaverSession& session) {
 
 void startRendering(SaverSession& session) {
     session.renderers().primary().start(
-        screenCanvasMaker(session.display().target(session.place())), THREAD_PRIORITY_IDLE);
+        screenCanvasMaker(session.display().target(session.place(), session.window())),
+        THREAD_PRIORITY_IDLE);
 }
 
 } // namespace

@@ -41,8 +41,9 @@ class ScreenDisplay {
     bool modeChanged() const { return modeChanged_; }
     IDirectDraw2* directDraw() const { return directDraw_.get(); }
     IDirectDrawSurface3* primarySurface() const { return primarySurface_.get(); }
-    RenderTarget target(const TargetPlace& place) const {
-        return {directDraw_.get(), primarySurface_.get(), pictureSurface_.get(), &place};
+    // What the primary's canvas draws on, for `window` at `place`.
+    RenderTarget target(const TargetPlace& place, HWND window) const {
+        return {directDraw_.get(), primarySurface_.get(), pictureSurface_.get(), &place, window};
     }
 
   private:

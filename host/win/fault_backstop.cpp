@@ -10,34 +10,61 @@
 namespace {
 
 // An unhandled-exception filter gets no parameter from Windows, so what it needs is this one
-// process-wide record: filled by installFaultBackstop before any other thread starts, only
-// read by the filter, and the session cleared again before it goes.
+// process-wide record: filled by installFaultBackstop before any other thread starts, read by
+// the filter (which writes only its room for the skip file), and the session cleared again
+// before it goes.
 struct FaultRecord {
     // The session whose display a fault puts back.
     const SaverSession* volatile session = nullptr;
-    // The full path of "vellutor.fsl", prepared beforehand: the filter must not allocate.
+    // The full paths of "vellutor.fsl" and of the pictures to skip, prepared beforehand: the
+    // filter must not allocate.
     char rememberedPicturePath[MAX_PATH] = {};
+    char skippedPicturesPath[MAX_PATH] = {};
+    // Room to make the skip file in, here rather than on a stack that may have overflowed.
+    SkippedPictures skipped;
+    std::uint8_t skippedFile[skippedPicturesFileMax] = {};
 };
 FaultRecord faultRecord;
 
-// Writes the remembered picture with nothing but the stack and direct file calls: the
-// faulting thread may hold the heap's lock or any of the program's own.
+// Replaces the file at `path` (prepared, may be empty) with `size` bytes.
+void writeFileNow(const char* path, const void* data, DWORD size) {
+    if (path[0] == '\0')
+        return;
+    HANDLE file =
+        CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written = 0;
+    WriteFile(file, data, size, &written, nullptr);
+    CloseHandle(file);
+}
+
+// A picture whose decode faulted joins the ones the next runs pass by.
+void recordSkippedPictureNow() {
+    const SaverSession* session = faultRecord.session;
+    if (!session || !session->pictureUnderDecode().underway.load(std::memory_order_acquire))
+        return;
+    const SkippedPicture& faulted = session->pictureUnderDecode().picture;
+    faultRecord.skipped = session->stored().skippedPictures;
+    faultRecord.skipped.add(faulted.name, faulted.stamp);
+    const std::size_t size = serializeSkippedPictures(faultRecord.skipped, faultRecord.skippedFile);
+    writeFileNow(faultRecord.skippedPicturesPath, faultRecord.skippedFile, DWORD(size));
+}
+
+// Writes the remembered picture, the last one shown, with nothing but the stack and direct
+// file calls: the faulting thread may hold the heap's lock or any of the program's own. In
+// configure mode the preview may show a folder chosen and never saved, and the dialog's
+// changes end with the fault: the file keeps its picture of the saved folder.
 void writeRememberedPictureNow() {
     const SaverSession* session = faultRecord.session;
-    if (faultRecord.rememberedPicturePath[0] == '\0' || !session)
+    if (!session || session->configure())
         return;
     char name[lastPictureNameSize];
     const char* remembered = session->rememberedPicture();
     std::size_t length = strnlen(remembered, lastPictureNameSize - 1);
     std::memcpy(name, remembered, length);
     name[length] = '\0';
-    HANDLE file = CreateFileA(faultRecord.rememberedPicturePath, GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return;
-    DWORD written = 0;
-    WriteFile(file, name, static_cast<DWORD>(length + 1), &written, nullptr);
-    CloseHandle(file);
+    writeFileNow(faultRecord.rememberedPicturePath, name, static_cast<DWORD>(length + 1));
 }
 
 // Puts the desktop's display mode back. DirectDraw's own restore first, as the normal
@@ -53,10 +80,19 @@ void restoreDisplayNow() {
 
 LONG WINAPI onUnhandledFault(EXCEPTION_POINTERS*) {
     restoreDisplayNow();
+    recordSkippedPictureNow();
     writeRememberedPictureNow();
     // No unwinding, no library teardown: the broken thread's state is never touched again.
     TerminateProcess(GetCurrentProcess(), faultExitCode);
     return EXCEPTION_EXECUTE_HANDLER;
+}
+
+// `name` in the install folder `dir`; empty when the path does not fit.
+void preparePath(char (&path)[MAX_PATH], const std::string& dir, const char* name) {
+    const char* separator = !dir.empty() && dir.back() != '\\' ? "\\" : "";
+    const int made = std::snprintf(path, sizeof(path), "%s%s%s", dir.c_str(), separator, name);
+    if (made < 0 || static_cast<std::size_t>(made) >= sizeof(path))
+        path[0] = '\0';
 }
 
 } // namespace
@@ -65,12 +101,8 @@ void installFaultBackstop(const SaverSession& session) {
     faultRecord.session = &session;
     std::string dir;
     if (readInstallDir(dir)) {
-        const char* separator = !dir.empty() && dir.back() != '\\' ? "\\" : "";
-        const int made = std::snprintf(faultRecord.rememberedPicturePath,
-                                       sizeof(faultRecord.rememberedPicturePath), "%s%s%s",
-                                       dir.c_str(), separator, rememberedPictureFileName);
-        if (made < 0 || static_cast<std::size_t>(made) >= sizeof(faultRecord.rememberedPicturePath))
-            faultRecord.rememberedPicturePath[0] = '\0';
+        preparePath(faultRecord.rememberedPicturePath, dir, rememberedPictureFileName);
+        preparePath(faultRecord.skippedPicturesPath, dir, skippedPicturesFileName);
     }
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     SetUnhandledExceptionFilter(onUnhandledFault);

@@ -141,7 +141,7 @@ void MonitorCovers::startShow(HWND window, const MonitorRect& monitor, std::uint
     {
         RenderHold hold(shows_->primary());
         const char* shown = shows_->primary().rememberedPicture();
-        renderer->remember(shown, shown[0] == '\0');
+        renderer->remember(shown, shown[0] == '\0', shows_->primary().skippedPictures());
     }
     const TargetGeometry canvas = monitorCanvas(monitor);
     renderer->start(windowCanvasMaker(window, canvas.right, canvas.bottom, {index, count}),

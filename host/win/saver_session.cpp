@@ -16,6 +16,7 @@ bool SaverSession::loadStored() {
         return false;
     Renderer& primary = renderers_.primary();
     primary.settings().seed(stored_.record, stored_.imagesFolder);
-    primary.remember(stored_.lastPictureName, stored_.lastPictureSearchDone != 0);
+    primary.remember(stored_.lastPictureName, stored_.lastPictureSearchDone != 0,
+                     &stored_.skippedPictures);
     return true;
 }

@@ -12,6 +12,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <utility>
 
 // Test build: the order in which the run's parts go, one line each, beside the program.
@@ -64,8 +65,12 @@ class SaverSession {
     const StoredSettings& stored() const { return stored_; }
     // Loads the settings and hands them to the renderers; false when they cannot be read.
     bool loadStored();
-    // The primary's remembered picture, as the shutdown writes it.
+    // The primary's remembered picture, as the shutdown writes it, and the picture its show
+    // is decoding, as a fault records it.
     const char* rememberedPicture() const { return renderers_.primary().rememberedPicture(); }
+    const PictureUnderDecode& pictureUnderDecode() const {
+        return renderers_.primary().pictureUnderDecode();
+    }
 
     // The shutdown runs once, whichever message starts it.
     ShutdownOnce& shutdownOnce() { return shutdownOnce_; }
@@ -73,8 +78,9 @@ class SaverSession {
     // window procedure, and told once the message loop has ended: a message box shown from
     // the window procedure would sit behind the topmost saver window and be closed at once
     // by the quit that follows.
-    void noteWallpaperNotice() { wallpaperNoticePending_ = true; }
-    bool takeWallpaperNotice() { return std::exchange(wallpaperNoticePending_, false); }
+    // The notice names the files and the reasons; empty when there is none.
+    void noteWallpaperNotice(std::string failures) { wallpaperNotice_ = std::move(failures); }
+    std::string takeWallpaperNotice() { return std::exchange(wallpaperNotice_, std::string()); }
 
   private:
     const bool saver_;
@@ -86,7 +92,7 @@ class SaverSession {
     TargetPlace place_;
     StoredSettings stored_;
     ShutdownOnce shutdownOnce_;
-    bool wallpaperNoticePending_ = false;
+    std::string wallpaperNotice_;
     // Last: the renderers' threads draw on the display, so they go first.
     ScreenDisplay display_;
     RendererSet renderers_;

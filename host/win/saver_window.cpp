@@ -11,8 +11,6 @@
 
 namespace {
 
-// The pointer may drift this far (in x + y) before the saver ends.
-constexpr int pointerDriftLimit = 15;
 constexpr DWORD previewTrackPeriodMs = 50;
 constexpr int logoSize = 100;
 constexpr const char* logoResource = "LOGO";
@@ -117,7 +115,7 @@ void SaverWindow::end() {
 }
 
 LRESULT SaverWindow::onCreate() {
-    mouseReference_ = {0, 0};
+    pointerDrift_ = PointerDrift();
     if (session_.preview())
         tracker_.start(session_.place(), window_);
     return 0;
@@ -173,13 +171,7 @@ void SaverWindow::onSystemCommand(WPARAM command) {
 }
 
 void SaverWindow::onMouseMove(int x, int y) {
-    if (!session_.saver())
-        return;
-    POINT& reference = mouseReference_;
-    if (reference.x + reference.y == 0)
-        reference = {x, y};
-    int drift = (reference.x + reference.y) - (x + y);
-    if (drift > pointerDriftLimit || drift < -pointerDriftLimit)
+    if (session_.saver() && pointerDrift_.moved(x, y))
         end();
 }
 

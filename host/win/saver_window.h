@@ -4,6 +4,7 @@
 #pragma once
 
 #include "host/launch_rate_limit.h"
+#include "host/pointer_drift.h"
 #include "host/win/saver_session.h"
 #include "resources/win/scoped.h"
 
@@ -68,7 +69,7 @@ class SaverWindow {
     SaverSession& session_;
     HWND window_ = nullptr;
     // Where the pointer first was, and whether the full-screen window was once active.
-    POINT mouseReference_ = {0, 0};
+    PointerDrift pointerDrift_;
     bool wasActive_ = false;
     // The preview's home-page launches, one a second at most for the whole run.
     LaunchRateLimit homePageLaunches_;

@@ -8,6 +8,8 @@
 #include "pictures/win/wallpaper_generator.h"
 #include "settings/win/settings_store.h"
 
+#include <new>
+
 namespace {
 
 // The render threads answer a stop between two draws or frames, well within this bound; a
@@ -43,8 +45,9 @@ class WindowsShutdown : public ShutdownSteps {
                    SRCCOPY);
         }
         // Selected nowhere and with the surface's context given back, the frame can be written.
-        if (install && writeWallpaper(frame.get()) == WallpaperOutcome::NoWritableFile)
-            session_.noteWallpaperNotice();
+        std::string failures;
+        if (install && writeWallpaper(frame.get(), failures) == WallpaperOutcome::NoWritableFile)
+            session_.noteWallpaperNotice(std::move(failures));
     }
 
     void restoreDisplayMode() override { session_.display().restoreMode(); }
@@ -62,6 +65,17 @@ class WindowsShutdown : public ShutdownSteps {
     SaverSession& session_;
 };
 
+// Whether the preview ends on the folder the settings file holds now, after an OK or a Cancel.
+bool previewFolderSaved(SaverSession& session) {
+    try {
+        StoredSettings saved;
+        return loadSettings(saved) &&
+               saved.imagesFolder == session.renderers().primary().settings().latest().imagesFolder;
+    } catch (const std::bad_alloc&) {
+        return false; // the remembered picture stays as it was
+    }
+}
+
 void shutdown(SaverSession& session) {
     ShutdownFacts facts;
     facts.mode = session.mode();
@@ -71,6 +85,7 @@ void shutdown(SaverSession& session) {
     facts.hasDirectDraw = session.display().directDraw() != nullptr;
     facts.hasPrimarySurface = session.display().primarySurface() != nullptr;
     facts.hasRenderThread = session.renderers().anyThread();
+    facts.previewFolderSaved = facts.mode != RunMode::Configure || previewFolderSaved(session);
     WindowsShutdown steps(session);
     runShutdown(session.shutdownOnce(), facts, steps);
 }
@@ -83,7 +98,8 @@ void endSaver(SaverSession& session) {
 }
 
 void showDeferredNotices(SaverSession& session) {
-    if (!session.takeWallpaperNotice())
+    const std::string notice = session.takeWallpaperNotice();
+    if (notice.empty())
         return;
     // The saver's windows go first, and with them whatever is still queued, the quit
     // included: a message box returns at once while a quit is pending.
@@ -92,5 +108,5 @@ void showDeferredNotices(SaverSession& session) {
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     }
-    reportFileOpenFailed(true);
+    reportWallpaperNotSaved(notice, true);
 }

@@ -1,18 +1,10 @@
 #include "pictures/win/bitmap_writer.h"
 
+#include "resources/resource_ids.h"
+#include "resources/win/file_failure.h"
+
 #include <cstring>
 #include <utility>
-
-namespace {
-
-constexpr char fileOpenFailedText[] = "IDS_FILE_OPEN_FAILED";
-
-bool writeAll(HANDLE file, const void* data, DWORD size) {
-    DWORD written = 0;
-    return WriteFile(file, data, size, &written, nullptr) && written == size;
-}
-
-} // namespace
 
 PackedBitmap packBitmap(HBITMAP bitmap, int bitCount) {
     PackedBitmap packed;
@@ -50,29 +42,26 @@ PackedBitmap packBitmap(HBITMAP bitmap, int bitCount) {
 }
 
 bool writeBitmapFile(HBITMAP bitmap, int bitCount, const char* path) {
-    // Packed first, so that a frame that can't be packed never empties an existing file.
+    // Packed first, so that a frame that can't be packed never touches an existing file.
     const PackedBitmap packed = packBitmap(bitmap, bitCount);
     if (!packed)
         return false;
-
-    ScopedHandle file(CreateFileA(path ? path : "", GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        reportFileOpenFailed();
-        return false;
-    }
-    return writePackedBitmap(packed, file.get());
+    const std::string target = path ? path : "";
+    const DWORD error = replaceWithPackedBitmap(packed, target);
+    if (error != ERROR_SUCCESS)
+        reportWallpaperNotSaved(fileAndReason(target, error));
+    return error == ERROR_SUCCESS;
 }
 
-bool writePackedBitmap(const PackedBitmap& packed, HANDLE file) {
+DWORD replaceWithPackedBitmap(const PackedBitmap& packed, const std::string& path) {
     const BitmapFileHeaderBytes fileHeader = bitmapFileHeader(packed.layout);
-    // A failed write skips the rest; the partial file stays as written.
-    return writeAll(file, fileHeader.data(), bitmapFileHeaderSize) &&
-           writeAll(file, packed.block.get(), packed.layout.headerSize) &&
-           writeAll(file, packed.pixels(), packed.layout.imageSize);
+    return replaceFileContents(path, {{fileHeader.data(), bitmapFileHeaderSize},
+                                      {packed.block.get(), packed.layout.headerSize},
+                                      {packed.pixels(), packed.layout.imageSize}});
 }
 
-void reportFileOpenFailed(bool shownOnTop) {
-    MessageBoxA(nullptr, fileOpenFailedText, nullptr,
-                MB_OK | (shownOnTop ? MB_TOPMOST | MB_SETFOREGROUND : 0));
+void reportWallpaperNotSaved(const std::string& filesAndReasons, bool shownOnTop) {
+    const std::string text = resourceText(IDS_WALLPAPER_NOT_SAVED, {filesAndReasons});
+    MessageBoxA(nullptr, text.c_str(), nullptr,
+                MB_OK | MB_ICONEXCLAMATION | (shownOnTop ? MB_TOPMOST | MB_SETFOREGROUND : 0));
 }

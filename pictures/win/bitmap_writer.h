@@ -6,6 +6,8 @@
 #include "resources/win/scoped.h"
 #include "pictures/bitmap_layout.h"
 
+#include <string>
+
 // A bitmap's information header, colour table and pixel rows in one block from the page
 // allocator, and the layout the block was made for.
 struct PackedBitmap {
@@ -23,16 +25,18 @@ struct PackedBitmap {
 // there is no memory for the block. `bitmap` must be selected into no device context.
 PackedBitmap packBitmap(HBITMAP bitmap, int bitCount);
 
-// True when the file header, the information header with its colour table and the pixel
-// rows were all written to `file`, an open file at its start.
-bool writePackedBitmap(const PackedBitmap& packed, HANDLE file);
+// Writes the file header, the information header with its colour table and the pixel rows
+// beside `path` and moves them over it once all are on disk. ERROR_SUCCESS, or the system's
+// code for what failed; an existing file is then left as it was.
+DWORD replaceWithPackedBitmap(const PackedBitmap& packed, const std::string& path);
 
-// The message for a bitmap file that cannot be opened: no owner, the system's caption.
-// `shownOnTop` brings it before every window (for a box shown after the saver's own are
-// gone, while another program may have the foreground).
-void reportFileOpenFailed(bool shownOnTop = false);
+// The message for a wallpaper that no file would take: the files tried with the system's
+// reasons, one a line. No owner, the system's caption. `shownOnTop` brings it before every
+// window (for a box shown after the saver's own are gone, while another program may have the
+// foreground).
+void reportWallpaperNotSaved(const std::string& filesAndReasons, bool shownOnTop = false);
 
-// True when the file header, the information header with its colour table and the pixel
-// rows were all written to `path` (created, or emptied if it exists). A file that can't be
-// opened is reported with a message box; a bitmap that can't be packed leaves the file alone.
+// True when the whole file was written to `path`: created, or replaced once complete. A file
+// that can't be written is reported with a message box; a bitmap that can't be packed
+// leaves the file alone.
 bool writeBitmapFile(HBITMAP bitmap, int bitCount, const char* path);

@@ -98,9 +98,22 @@ bool DesktopWallpaper::install(const char* path, WallpaperMode mode) {
     const ModeTexts& texts = modeTexts[index];
     if (!saveCurrent())
         return false;
-    if (!writeStyle(texts.tile, texts.style))
+    return setThenStyle(mode == WallpaperMode::None ? "" : path, texts.tile, texts.style);
+}
+
+// The style values change only once the system took the wallpaper, so that a refusal never
+// restyles the old one; the second call has the desktop show it in its style.
+bool DesktopWallpaper::setThenStyle(const char* path, const char* tileText, const char* styleText) {
+    if (!setDeskWallpaper(path, SPIF_UPDATEINIFILE))
         return false;
-    return applyWallpaper(mode == WallpaperMode::None ? "" : path) != FALSE;
+    if (tileText ? !writeStyle(tileText, styleText) : !writeSavedStyle())
+        return false;
+    return applyWallpaper(path) != FALSE;
+}
+
+BOOL DesktopWallpaper::setDeskWallpaper(const char* path, UINT flags) {
+    return SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, const_cast<char*>(path ? path : ""),
+                                 flags);
 }
 
 bool DesktopWallpaper::saveCurrent() {
@@ -134,8 +147,7 @@ bool DesktopWallpaper::writeStyle(const char* tileText, const char* styleText) {
 }
 
 BOOL DesktopWallpaper::applyWallpaper(const char* path) {
-    return SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, const_cast<char*>(path ? path : ""),
-                                 SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE);
+    return setDeskWallpaper(path, SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE);
 }
 
 bool DesktopWallpaper::writeSavedStyle() {
@@ -150,10 +162,8 @@ bool DesktopWallpaper::writeSavedStyle() {
 bool DesktopWallpaper::restorePrevious() {
     if (!hasSaved_)
         return false;
-    if (!writeSavedStyle())
-        return false;
     // An absent "Wallpaper" meant no wallpaper; the system is told so and writes it back.
-    if (!applyWallpaper(savedText(savedWallpaper_).c_str()))
+    if (!setThenStyle(savedText(savedWallpaper_).c_str(), nullptr, nullptr))
         return false;
     savedWallpaper_ = SavedRegistryValue();
     savedTile_ = SavedRegistryValue();

@@ -28,9 +28,9 @@ class DesktopWallpaper {
     DesktopWallpaper(const DesktopWallpaper&) = delete;
     DesktopWallpaper& operator=(const DesktopWallpaper&) = delete;
 
-    // Saves the current settings, then writes those of `mode` and gives the system `path`
-    // (None: no wallpaper; Restore: the saved settings, `path` unused). False, with nothing
-    // touched, for an unknown mode, an empty path, or Stretch where the system lacks it.
+    // Saves the current settings, gives the system `path` and, once it took it, writes the
+    // style of `mode` (None: no wallpaper; Restore: the saved settings, `path` unused). False, with
+    // nothing touched, for an unknown mode, an empty path, or Stretch where the system lacks it.
     bool install(const char* path, WallpaperMode mode);
     // Reads "Wallpaper", "TileWallpaper" and, where supported, "WallpaperStyle". A value
     // that does not exist is saved as absent. On failure the earlier save is kept.
@@ -48,6 +48,10 @@ class DesktopWallpaper {
     bool hasSaved() const { return hasSaved_ != 0; }
 
   private:
+    // Gives the system `path`, then writes the style texts (the saved ones when `tileText` is
+    // null) and gives it `path` again.
+    bool setThenStyle(const char* path, const char* tileText, const char* styleText);
+    static BOOL setDeskWallpaper(const char* path, UINT flags);
     bool writeSavedStyle();
 
     std::uint32_t hasSaved_ = 0;

@@ -2,6 +2,7 @@
 
 #include "pictures/win/bitmap_writer.h"
 #include "pictures/win/desktop_wallpaper.h"
+#include "resources/win/file_failure.h"
 
 #include <shlobj.h>
 
@@ -19,9 +20,16 @@ bool ensureFolder(const char* path) {
     return CreateDirectoryA(path, nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-ScopedHandle openForWriting(const char* path) {
-    return ScopedHandle(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+// Writes the frame to the file `where` names; a failure adds its line to `failures`.
+bool writeInto(bool (*where)(char*, size_t), const PackedBitmap& packed, char* path,
+               std::string& failures) {
+    if (!where(path, MAX_PATH))
+        return false;
+    const DWORD error = replaceWithPackedBitmap(packed, path);
+    if (error == ERROR_SUCCESS)
+        return true;
+    failures += fileAndReason(path, error) + "\n";
+    return false;
 }
 
 } // namespace
@@ -54,23 +62,15 @@ bool userWallpaperFilePath(char* path, size_t size) {
     return formed > 0 && static_cast<size_t>(formed) < size;
 }
 
-WallpaperOutcome writeWallpaper(HBITMAP frame) {
-    // Packed first, so that a frame that can't be packed never empties an existing file.
+WallpaperOutcome writeWallpaper(HBITMAP frame, std::string& failures) {
+    // Packed first, so that a frame that can't be packed never touches an existing file.
     const PackedBitmap packed = packBitmap(frame, wallpaperBitCount);
     if (!packed)
         return WallpaperOutcome::NotInstalled;
     char path[MAX_PATH];
-    ScopedHandle file;
-    if (wallpaperFilePath(path, sizeof path))
-        file = openForWriting(path);
-    if (!file && userWallpaperFilePath(path, sizeof path))
-        file = openForWriting(path);
-    if (!file)
+    if (!writeInto(wallpaperFilePath, packed, path, failures) &&
+        !writeInto(userWallpaperFilePath, packed, path, failures))
         return WallpaperOutcome::NoWritableFile;
-    const bool written = writePackedBitmap(packed, file.get());
-    file.reset(); // closed before the system reads it
-    if (!written)
-        return WallpaperOutcome::NotInstalled;
     // The settings it replaces are saved only for a restore, which the saver never asks for.
     DesktopWallpaper desktop;
     return desktop.install(path, WallpaperMode::Stretch) ? WallpaperOutcome::Installed
@@ -78,8 +78,9 @@ WallpaperOutcome writeWallpaper(HBITMAP frame) {
 }
 
 bool generateWallpaper(HBITMAP frame) {
-    const WallpaperOutcome outcome = writeWallpaper(frame);
+    std::string failures;
+    const WallpaperOutcome outcome = writeWallpaper(frame, failures);
     if (outcome == WallpaperOutcome::NoWritableFile)
-        reportFileOpenFailed();
+        reportWallpaperNotSaved(failures);
     return outcome == WallpaperOutcome::Installed;
 }

@@ -2,8 +2,9 @@
 
 #include "engine/win/settings_mailbox.h"
 #include "resources/home_page.h"
-#include "resources/win/scoped.h"
 #include "resources/resource_ids.h"
+#include "resources/win/file_failure.h"
+#include "resources/win/scoped.h"
 #include "settings/dialog_controls.h"
 #include "settings/win/monitor_setting_store.h"
 #include "settings/win/settings_store.h"
@@ -21,7 +22,6 @@
 namespace {
 
 constexpr const char* dialogTemplate = "SETUP";
-constexpr const char* dialogIconName = "tessaline";
 constexpr const char* currentModeEntry = "current";
 constexpr DWORD dropListPollMs = 500;
 constexpr UINT dropListAskTimeoutMs = 2000;
@@ -163,7 +163,7 @@ BOOL onInitDialog(HWND dialog, LPARAM previewParameter) {
     SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state.release()));
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
     SendMessageA(dialog, WM_SETICON, ICON_BIG,
-                 reinterpret_cast<LPARAM>(LoadIconA(instance, dialogIconName)));
+                 reinterpret_cast<LPARAM>(LoadIconA(instance, MAKEINTRESOURCEA(IDI_VELLUTOR))));
     InitCommonControls();
     initSliders(dialog, record);
     initCheckBoxes(dialog, record);
@@ -220,16 +220,26 @@ void onCheckBox(HWND dialog, int id) {
     sendChange(*state, SettingsChange::Record);
 }
 
+void reportNotSaved(HWND dialog, const SaveOutcome& outcome) {
+    const std::string text =
+        resourceText(IDS_SETTINGS_NOT_SAVED, {outcome.path, systemReason(outcome.error)});
+    const std::string caption = resourceText(IDS_SAVER_NAME, {});
+    MessageBoxA(dialog, text.c_str(), caption.c_str(), MB_OK | MB_ICONEXCLAMATION);
+}
+
 void onOk(HWND dialog) {
     DialogState* state = stateOf(dialog);
     if (!state)
         return;
     state->record = recordFromControls(DialogControls(dialog));
     sendChange(*state, SettingsChange::Record);
-    const bool saved = saveSettings(state->record, state->imagesFolder);
-    // A write that failed keeps the dialog open, so the user may try again or cancel.
-    if (!saved)
+    const SaveOutcome outcome = saveSettings(state->record, state->imagesFolder);
+    // A save that failed keeps the dialog open with the user's values, so that OK can be
+    // tried again or Cancel chosen.
+    if (!outcome.saved()) {
+        reportNotSaved(dialog, outcome);
         return;
+    }
     // Kept apart from the file, whose layout stays as it is; a run without it shows pictures.
     writePicturesOnEveryMonitor(isChecked(dialog, IDC_EVERY_MONITOR));
     DestroyWindow(dialog);

@@ -1,5 +1,6 @@
 #include "settings/win/settings_store.h"
 
+#include "resources/win/file_failure.h"
 #include "resources/win/scoped.h"
 #include "settings/install_paths.h"
 
@@ -12,9 +13,6 @@ namespace {
 
 // A hand-made settings file could claim gigabytes; no Windows path is longer than this.
 constexpr DWORD maxFolderBytes = 0x10000;
-
-// New contents are written here first and renamed over the real file once complete.
-constexpr char replacementSuffix[] = ".new";
 
 ScopedHandle openExisting(const std::string& path) {
     return ScopedHandle(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
@@ -33,48 +31,6 @@ DWORD readBytes(HANDLE file, void* buffer, DWORD size) {
     if (!ReadFile(file, buffer, size, &delivered, nullptr))
         return 0;
     return delivered;
-}
-
-struct Piece {
-    const void* data;
-    DWORD size;
-};
-
-enum class ReplaceOutcome { Replaced, NotCreated, WriteFailed, NotReplaced };
-
-// Writes the pieces to a new file beside `name` and moves it over `name` only when every
-// byte is on disk, so a crash or a full disk never leaves a half-written file behind.
-ReplaceOutcome replaceFile(const std::string& name, const std::vector<Piece>& pieces) {
-    std::string temporary = name + replacementSuffix;
-    {
-        ScopedHandle file(CreateFileA(temporary.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                      FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file)
-            return ReplaceOutcome::NotCreated;
-        bool complete = true;
-        for (const Piece& piece : pieces) {
-            DWORD written = 0;
-            if (!WriteFile(file.get(), piece.data, piece.size, &written, nullptr) ||
-                written != piece.size) {
-                complete = false;
-                break;
-            }
-        }
-        if (complete)
-            complete = FlushFileBuffers(file.get()) != 0;
-        if (!complete) {
-            file.reset();
-            DeleteFileA(temporary.c_str());
-            return ReplaceOutcome::WriteFailed;
-        }
-    }
-    if (!MoveFileExA(temporary.c_str(), name.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DeleteFileA(temporary.c_str());
-        return ReplaceOutcome::NotReplaced;
-    }
-    return ReplaceOutcome::Replaced;
 }
 
 void applyDefaults(StoredSettings& stored, const std::string& installDir) {
@@ -118,6 +74,16 @@ bool loadRememberedPicture(const std::string& installDir, char* lastPictureName)
     return true;
 }
 
+// Whatever the file holds, at most its budget is read and only well-formed records are kept.
+SkippedPictures loadSkippedPictures(const std::string& installDir) {
+    ScopedHandle file = openExisting(pathInFolder(installDir, skippedPicturesFileName));
+    if (!file)
+        return {};
+    std::vector<std::uint8_t> buffer(skippedPicturesFileMax);
+    DWORD delivered = readBytes(file.get(), buffer.data(), DWORD(buffer.size()));
+    return parseSkippedPictures(buffer.data(), delivered);
+}
+
 } // namespace
 
 bool readInstallDir(std::string& dir, std::size_t bufferSize) {
@@ -144,6 +110,7 @@ bool loadSettings(StoredSettings& stored) {
     std::string installDir;
     if (!readFullInstallDir(installDir))
         return false;
+    stored.skippedPictures = loadSkippedPictures(installDir);
 
     ScopedHandle file = openExisting(pathInFolder(installDir, settingsFileName));
     LONGLONG size = file ? fileSize(file.get()) : -1;
@@ -180,16 +147,23 @@ bool loadSettings(StoredSettings& stored) {
     return true;
 }
 
-bool saveSettings(const SaverSettings& record, const std::string& imagesFolder) {
+SaveOutcome saveSettings(const SaverSettings& record, const std::string& imagesFolder) {
     std::vector<std::uint8_t> bytes = serializeSettings(record, imagesFolder);
-    std::vector<Piece> pieces = {
+    std::vector<FilePiece> pieces = {
         {bytes.data(), settingsBlockSize},
         {bytes.data() + settingsBlockSize, settingsBlockSize},
         {bytes.data() + settingsRecordSize, DWORD(bytes.size() - settingsRecordSize)},
     };
-    // A file that cannot be created or replaced is skipped silently, as success.
-    std::string path = installFilePath(settingsFileName);
-    return path.empty() || replaceFile(path, pieces) != ReplaceOutcome::WriteFailed;
+    SaveOutcome outcome;
+    outcome.path = installFilePath(settingsFileName);
+    if (outcome.path.empty()) {
+        // No install folder to write into: the user is told, the file named by its name.
+        outcome.path = settingsFileName;
+        outcome.error = ERROR_PATH_NOT_FOUND;
+        return outcome;
+    }
+    outcome.error = replaceFileContents(outcome.path, pieces);
+    return outcome;
 }
 
 void writeRememberedPicture(const char* lastPictureName) {
@@ -200,7 +174,7 @@ void writeRememberedPicture(const char* lastPictureName) {
     name[length] = '\0';
     std::string path = installFilePath(rememberedPictureFileName);
     if (!path.empty())
-        replaceFile(path, {{name, DWORD(length + 1)}});
+        replaceFileContents(path, {{name, DWORD(length + 1)}});
 }
 
 std::string imagesFolderFullPath(const std::string& folder) {

@@ -3,6 +3,7 @@
 // thread also uses.
 #pragma once
 
+#include "engine/skipped_pictures.h"
 #include "settings/settings_record.h"
 
 #include <cstddef>
@@ -20,6 +21,8 @@ struct StoredSettings {
     char lastPictureName[lastPictureNameSize] = {};
     // 0: the first scan must skip forward to lastPictureName; 1: nothing to look for.
     std::uint8_t lastPictureSearchDone = 0;
+    // Pictures whose decode faulted in an earlier run, passed by while unchanged.
+    SkippedPictures skippedPictures;
 };
 
 // Buffer sizes for reading "Install_Dir": the start-up read and the dialog's
@@ -34,15 +37,21 @@ bool readInstallDir(std::string& dir, std::size_t bufferSize = installDirReadSiz
 // never through the current directory. An "Install_Dir" that is not a full path counts as
 // missing.
 
-// Fills the record, the images folder and the remembered picture. False means the program
-// must end at once.
+// Fills the record, the images folder, the remembered picture and the pictures to pass by.
+// False means the program must end at once.
 bool loadSettings(StoredSettings& stored);
+// How a save went: the file it was for and, when it failed, the system's error code.
+struct SaveOutcome {
+    std::string path; // the bare file name when the install folder cannot be told
+    std::uint32_t error = 0;
+    bool saved() const { return error == 0; }
+};
+
 // Writes the record and the images folder to "vellutor.set" in the install folder as the
-// registry names it now, replacing the old file only once the new one is complete. A file
-// that cannot be created or replaced, or an install folder that cannot be told, counts as
-// success (nothing written anywhere); a write that delivers nothing is a failure and leaves
-// the old file untouched.
-bool saveSettings(const SaverSettings& record, const std::string& imagesFolder);
+// registry names it now, replacing the old file only once the new one is complete. Any
+// failure (the install folder unknown, the file held or read-only, a full disk) leaves the
+// old file untouched and is reported, so that the user can be told.
+SaveOutcome saveSettings(const SaverSettings& record, const std::string& imagesFolder);
 // Writes `name` (lastPictureNameSize bytes at most) with its NUL to "vellutor.fsl" in the
 // install folder; silent on failure.
 void writeRememberedPicture(const char* name);

@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     SaverSettings record = defaultSettings();
     for (unsigned long n = 0;; ++n) {
         record.blurLevel = static_cast<std::uint8_t>(n % 2 ? 7 : 3);
-        if (!saveSettings(record, argv[1 + n % 2])) {
+        if (!saveSettings(record, argv[1 + n % 2]).saved()) {
             std::printf("failed %lu\n", n);
             return 1;
         }

@@ -1,6 +1,6 @@
 // Runs the settings store in-process and prints what it saw, one "key=value" per line.
 //   load                      loadSettings; cwdBefore and cwd tell whether it moved
-//   save HEX32 FOLDER         fills the record and folder, saveSettings
+//   save HEX32 FOLDER         fills the record and folder, saveSettings: result, file, error
 //   remember NAME             writeRememberedPicture with NAME
 //   imagesfolder FOLDER       the folder the render thread would list for FOLDER
 //   installdir SIZE           readInstallDir with a buffer of SIZE bytes
@@ -63,7 +63,9 @@ int save(const char* hex, const char* folder) {
     SaverSettings record = {};
     if (!parseRecord(hex, record))
         return 2;
-    std::printf("save=%d\n", saveSettings(record, folder) ? 1 : 0);
+    const SaveOutcome outcome = saveSettings(record, folder);
+    std::printf("save=%d\nsavedTo=%s\nsaveError=%lu\n", outcome.saved() ? 1 : 0,
+                outcome.path.c_str(), static_cast<unsigned long>(outcome.error));
     return 0;
 }
 

@@ -34,6 +34,10 @@ class FakeListing : public FolderListing {
             onName();
         return entries.at(position).c_str();
     }
+    PictureStamp stamp() const override {
+        auto found = stamps.find(entries.at(position));
+        return found == stamps.end() ? PictureStamp{} : found->second;
+    }
     void close() override {
         ++closes;
         scanOpen = false;
@@ -42,6 +46,7 @@ class FakeListing : public FolderListing {
     void closeBehindTheThread() { scanOpen = false; }
 
     std::vector<std::string> entries;
+    std::map<std::string, PictureStamp> stamps;
     // Runs whenever the thread looks at an entry, to act between its look and its advance.
     std::function<void()> onName;
     bool openable = true;
@@ -66,6 +71,8 @@ struct Walk {
         nameBuffer[0] = '\0';
         state.lastPictureName = nameBuffer;
         state.lastPictureSearchDone = &searchDone;
+        state.skippedPictures = &skipped;
+        state.pictureUnderDecode = &underDecode;
     }
 
     void remember(const char* name) {
@@ -107,6 +114,8 @@ struct Walk {
     std::uint8_t searchDone = 1;
     CycleState state;
     std::set<std::string> failing;
+    SkippedPictures skipped;
+    PictureUnderDecode underDecode;
     std::function<void()> onLoad;
     bool accepted = false;
     bool cutSeen = false;
@@ -166,17 +175,47 @@ TEST(FolderWalk, MissingRememberedPictureEndsTheFirstCycleAtOnce) {
     }
 }
 
-TEST(FolderWalk, FailedLoadKeepsItsNameAndEndsTheCycle) {
+TEST(FolderWalk, FailedLoadEndsTheCycleAndOnlyAShownPictureIsRemembered) {
     Walk walk({"a.bmp", "b.gif", "c.jpg"});
     walk.failing = {"b.gif"};
+    walk.onLoad = [&] {
+        EXPECT_EQ(walk.lastPictureName(), walk.listing.position == 0 ? "" : "a.bmp")
+            << "the name is recorded only once the picture is on the surface";
+    };
     EXPECT_EQ(walk.cycle(), "a.bmp");
     EXPECT_EQ(walk.state.pictureStep, 0);
     EXPECT_EQ(walk.cycle(), "b.gif");
     EXPECT_TRUE(walk.accepted) << "the reveal map is cleared after a failed load too";
     EXPECT_EQ(walk.state.pictureStep, walk.settings.dropPeriod);
-    EXPECT_EQ(walk.lastPictureName(), "b.gif");
+    EXPECT_EQ(walk.lastPictureName(), "a.bmp") << "the last picture shown";
     EXPECT_EQ(walk.cycle(), "c.jpg");
     EXPECT_EQ(walk.lastPictureName(), "c.jpg");
+}
+
+TEST(FolderWalk, FaultedPictureIsPassedByUntilItIsReplaced) {
+    Walk walk({"a.bmp", "b.gif", "c.jpg"});
+    walk.listing.stamps["b.gif"] = {4000, 77};
+    walk.skipped.add("b.gif", {4000, 77});
+    walk.remember("b.gif"); // as a run before the mend left it
+    EXPECT_EQ(walk.cycles(3), (Names{"c.jpg", "a.bmp", "c.jpg"}));
+
+    // Another size, or another write time: a new file gets its chance.
+    for (PictureStamp replaced : {PictureStamp{4100, 77}, PictureStamp{4000, 78}}) {
+        walk.listing.stamps["b.gif"] = replaced;
+        walk.listing.closeBehindTheThread();
+        EXPECT_EQ(walk.cycles(2), (Names{"a.bmp", "b.gif"}));
+    }
+
+    // The record the fault backstop reads names the picture only while it is decoded.
+    walk.listing.closeBehindTheThread();
+    walk.listing.stamps["a.bmp"] = {12, 34};
+    walk.onLoad = [&] {
+        EXPECT_TRUE(walk.underDecode.underway.load());
+        EXPECT_STREQ(walk.underDecode.picture.name, "a.bmp");
+        EXPECT_EQ(walk.underDecode.picture.stamp, (PictureStamp{12, 34}));
+    };
+    EXPECT_EQ(walk.cycle(), "a.bmp");
+    EXPECT_FALSE(walk.underDecode.underway.load());
 }
 
 TEST(FolderWalk, DisabledFormatsAreSkippedAndTheCutFlagFollowsTheFormat) {

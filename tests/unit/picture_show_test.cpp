@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -23,6 +24,7 @@ struct Event {
     RevealRequest request{}; // Reveal: what was asked
     bool whole = false;      // Reveal: the step finished
     std::uint8_t waveSize = 0;
+    std::uint32_t ms = 0; // Sleep
 };
 
 // A listing of one of the fake's folders, in a fixed order.
@@ -38,6 +40,7 @@ class FakeFolders : public FolderListing {
     }
     bool advance() override { return ++position_ < entries().size(); }
     const char* name() const override { return entries().at(position_).c_str(); }
+    PictureStamp stamp() const override { return {}; }
     void close() override { open_ = false; }
 
     std::map<std::string, std::vector<std::string>> folders;
@@ -72,7 +75,7 @@ class FakeCanvas : public ShowCanvas {
     void useImagesFolder(const std::string& folder) override { folders.current = folder; }
     std::int32_t loadPicture(const char* fileName, bool) override {
         record(Event(Event::Load, fileName));
-        return 0;
+        return failing.count(fileName) != 0 ? 1 : 0;
     }
     void pictureStarted(bool) override {}
     RevealDraw revealStep(const RevealRequest& request, RevealProgress& progress,
@@ -96,8 +99,10 @@ class FakeCanvas : public ShowCanvas {
         record(Event(Event::Refresh));
         return safePoint();
     }
-    bool sleep(std::uint32_t) override {
-        record(Event(Event::Sleep));
+    bool sleep(std::uint32_t ms) override {
+        Event event(Event::Sleep);
+        event.ms = ms;
+        record(event);
         return safePoint();
     }
     void prepareRipple(std::uint8_t waveSize) override {
@@ -131,6 +136,7 @@ class FakeCanvas : public ShowCanvas {
     std::function<void(const Event&)> after;
     std::function<bool()> stopWhen;
     std::optional<SettingsChange> pending;
+    std::set<std::string> failing;
     int interruptions = 0;
     std::int32_t targetWidth = 4;
     // Each draw's generator state as handed in, and whether it was where the last draw
@@ -429,4 +435,45 @@ TEST(PictureShowRandom, OneGeneratorFromTheSeedGoesOnThroughRevealsDropsAndPictu
     EXPECT_EQ(show.canvas.statesSeen.front(), 1u) << "the first draw starts from the seed";
     EXPECT_TRUE(show.canvas.generatorWentOn)
         << "every reveal step and drop goes on from the draws of the one before";
+}
+
+TEST(PictureShowFruitlessPass, NothingShownWaitsLongerEachPassUntilAPictureLoads) {
+    // Drops instead of the hold, so that every sleep is a wait between passes.
+    Show show(15);
+    FakeCanvas& canvas = show.canvas;
+    canvas.failing = {"a.bmp", "b.bmp", "c.bmp"};
+    std::vector<std::uint32_t> waits;
+    std::vector<int> loadsBeforeWait;
+    canvas.after = [&](const Event& event) {
+        if (event.kind == Event::Sleep) {
+            waits.push_back(event.ms);
+            loadsBeforeWait.push_back(canvas.count(Event::Load));
+            if (waits.size() == 7)
+                canvas.failing.erase("b.bmp"); // mended while the show waits
+            if (waits.size() == 8)
+                canvas.folders.folders["pictures"].push_back("d.bmp"); // a new file
+        }
+        if (event.kind == Event::Drop && canvas.count(Event::Drop) == 1)
+            canvas.failing.insert("b.bmp"); // broken again once it has shown
+    };
+    canvas.stopWhen = [&] {
+        return canvas.count(Event::Load) > 200 ||
+               (!canvas.events.empty() && canvas.events.back().name == "d.bmp");
+    };
+    show.run();
+    EXPECT_EQ(waits, (std::vector<std::uint32_t>{250, 500, 1000, 2000, 4000, 4000, 4000, 250}))
+        << "backing off to a few seconds, and from the start again after a picture showed";
+    EXPECT_EQ(loadsBeforeWait, (std::vector<int>{3, 6, 9, 12, 15, 18, 21, 27}))
+        << "one whole pass between two waits; none after the pass that showed b.bmp";
+    EXPECT_EQ(canvas.events.back().name, "d.bmp") << "the new file at the next scan";
+    EXPECT_EQ(canvas.count(Event::Reveal), revealStepCount) << "only b.bmp was revealed";
+
+    // A key during the wait ends the show there.
+    Show stopped(15);
+    stopped.canvas.failing = {"a.bmp", "b.bmp", "c.bmp"};
+    stopped.canvas.stopWhen = [&] {
+        return stopped.canvas.count(Event::Sleep) > 0 || stopped.canvas.count(Event::Load) > 50;
+    };
+    stopped.run();
+    EXPECT_EQ(stopped.canvas.count(Event::Load), 3);
 }

@@ -55,7 +55,8 @@ TEST(ShutdownPlan, OtherGeneratorValuesCaptureWithoutInstalling) {
     EXPECT_EQ(stepsFor(facts), "hold capture restore stop fsl minimize ");
 }
 
-TEST(ShutdownPlan, ConfigureAndPreviewCaptureNothingAndLeaveTheModeButRememberThePicture) {
+TEST(ShutdownPlan,
+     ConfigureAndPreviewCaptureNothingAndLeaveTheModeButRememberASavedFoldersPicture) {
     for (RunMode mode : {RunMode::Configure, RunMode::Preview}) {
         ShutdownFacts facts = fullScreenRun();
         facts.mode = mode;
@@ -66,6 +67,11 @@ TEST(ShutdownPlan, ConfigureAndPreviewCaptureNothingAndLeaveTheModeButRememberTh
         EXPECT_EQ(stepsFor(facts), expected)
             << (mode == RunMode::Preview ? "preview" : "configure");
     }
+    // A folder chosen in the dialog and cancelled: its picture is not remembered.
+    ShutdownFacts cancelled = fullScreenRun();
+    cancelled.mode = RunMode::Configure;
+    cancelled.previewFolderSaved = false;
+    EXPECT_EQ(stepsFor(cancelled), "hold stop minimize ");
 }
 
 TEST(ShutdownPlan, DisplayModeIsPutBackOnlyWhenTheSaverChangedIt) {

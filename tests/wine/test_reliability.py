@@ -349,6 +349,38 @@ def test_a_fault_in_the_render_thread_restores_the_display_and_ends_quietly(benc
     bench.wait_no_window(cls=SAVER_CLASS, timeout=10)
 
 
+@options(seams=["decode-fault"], width=640, height=480)
+def test_a_picture_whose_decode_faulted_is_passed_by_on_the_next_run(bench):
+    # The test build faults while it decodes the one picture named to the seam. The first
+    # run shows the picture before it and ends on the fault; the second must go on past it.
+    colours = {"a.bmp": (220, 40, 40), "b.bmp": (40, 200, 60), "c.bmp": (40, 60, 220)}
+    folder = bench.unix_path(bench.images_dir)
+    for name, colour in colours.items():
+        make_corpus.pictures.write(os.path.join(folder, name), make_corpus.solid(colour))
+    order = [n for n in bench.driver("listdir", bench.images_dir).values("entry")
+             if n in colours]
+    shown, faulting, following = order
+    bench.seams = ["decode-fault=" + faulting]
+    bench.write_settings(settings_bytes(folder=bench.images_dir, remember_picture=1,
+                                        **SHOW_EVERYTHING))
+    bench.write_fsl(shown.encode() + b"\0")
+    first = bench.start_scr("/s")
+    expect(first.wait(60), FAULT_EXIT_CODE, "exit code of the run that faulted on " + faulting)
+    expect(bench.read_fsl(), shown.encode() + b"\0",
+           "\"vellutor.fsl\" after the fault: the last picture shown, not the one that faulted")
+
+    second = bench.start_scr("/s")
+    bench.wait_window(cls=SAVER_CLASS, timeout=30, proc=second)
+    wait_for(lambda: not second.alive or near(dominant(bench.screenshot()), colours[following]),
+             timeout=40, what="%s shown after %s by the second run" % (following, shown),
+             interval=0.25)
+    expect(second.alive, True, "second run still running (exit code %r)" % second.poll())
+    bench.key("Escape")
+    expect(second.wait(30), 0, "exit code of the second run")
+    expect(bench.read_fsl() != faulting.encode() + b"\0", True, "\"vellutor.fsl\" not naming "
+           "the picture that faulted")
+
+
 # --- simultaneous starts ------------------------------------------------------------------
 
 def simultaneous_starts(bench, count=10):

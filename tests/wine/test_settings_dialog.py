@@ -161,6 +161,10 @@ def test_dialog_shows_the_record_and_a_live_preview(bench):
     add_solid(bench, "b.gif", TEAL)
     saver, dialog = open_dialog(bench)
     expect(dialog.title, TITLE, "dialog title")
+    # Asked in-process: Wine answers WM_GETICON from another process with nothing.
+    icons = bench.start_wine(os.path.join(BUILD, "probe_settings_dialog.exe"))
+    expect(icons.wait(60), 0, "dialog probe exit code")
+    expect(icons.output().split(), ["icon", "1", "1"], "the dialog's (big, small) icon")
     sliders = {id: control(bench, dialog, id) for id in (USAGE_PERIOD, PSYCHEDELIA, BLUR,
                                                           WAVE_SIZE)}
     expect([sliders[id].int("pos") for id in (USAGE_PERIOD, PSYCHEDELIA, BLUR, WAVE_SIZE)],
@@ -440,16 +444,44 @@ def saver_files_in(bench, folder):
     return sorted(n for n in names if n.lower().startswith(("vellutor.set", "vellutor.fsl")))
 
 
-def test_ok_with_the_install_folder_gone_writes_nothing_anywhere(bench):
+def not_saved_message(bench, saver, path):
+    """The message OK shows when it cannot save: it names the file and gives a reason.
+    Dismissed; the dialog is then there again."""
+    box = bench.wait_window(cls="#32770", title="Vellutor", timeout=30, proc=saver)
+    controls = bench.driver("controls", box.hwnd).values("control")
+    text = " ".join(c.split(" ", 7)[7] for c in controls if c.startswith("65535 "))
+    expect(text.startswith("The settings could not be saved to %s. " % path), True,
+           "message naming the file, saw %r" % text)
+    expect(len(text.split(path + ".", 1)[1].split("The settings dialog")[0].strip()) > 3, True,
+           "the system's reason in %r" % text)
+    bench.driver("click", box.hwnd, 1)
+    bench.wait_no_window(cls="#32770", title="Vellutor")
+
+
+def test_ok_that_cannot_save_says_why_and_keeps_the_dialog_open(bench):
     before = settings_bytes(folder=bench.images_dir, **PLAYING)
     add_solid(bench, "a.bmp", ORANGE)
     saver, dialog = open_dialog(bench, before)
-    time.sleep(1.0)  # the preview has listed the picture folder
-    # The install folder is taken away while the dialog is open.
-    bench.reg_write(r"Software\Vellutor", "Install_Dir", r"C:\gone")
     bench.driver("click", dialog.hwnd, REMEMBER)  # a change to save
+    holder = bench.hold_file(bench.install_dir + r"\vellutor.set")
     bench.driver("click", dialog.hwnd, OK)
-    ended(saver, "OK")
+    not_saved_message(bench, saver, bench.install_dir + r"\vellutor.set")
+    expect(saver.alive, True, "settings still open after the failed save")
+    expect(control(bench, dialog, REMEMBER).int("check"), 1, "the user's change kept")
+    holder.kill()
+    bench.driver("click", dialog.hwnd, OK)  # tried again
+    ended(saver, "OK once the file is free")
+    expect(bench.read_settings()[3], 1, "rememberPicture saved by the second OK")
+
+    # The install folder is taken away while the dialog is open: nothing is written anywhere.
+    saver, dialog = open_dialog(bench, before)
+    time.sleep(1.0)  # the preview has listed the picture folder
+    bench.reg_write(r"Software\Vellutor", "Install_Dir", r"C:\gone")
+    bench.driver("click", dialog.hwnd, REMEMBER)
+    bench.driver("click", dialog.hwnd, OK)
+    not_saved_message(bench, saver, r"C:\gone\vellutor.set")
+    bench.driver("click", dialog.hwnd, CANCEL)
+    ended(saver, "Cancel after the failed save")
     for folder in (bench.images_dir, r"C:\windows\system32", r"C:\windows", "C:\\"):
         expect(saver_files_in(bench, folder), [], "the saver's files written in %s" % folder)
     expect(bench.read_settings(), before, "vellutor.set of the install folder")
@@ -513,6 +545,28 @@ def test_folder_browser_choice_and_cancel(bench):
     bench.driver("click", dialog.hwnd, OK)
     ended(saver, "OK")
     expect(bench.read_settings()[16:], chosen.encode() + b"\0", "folder in vellutor.set")
+    expect(bench.read_fsl(), b"t.bmp\0", "vellutor.fsl naming the saved folder's picture")
+
+
+def test_cancel_after_choosing_a_folder_leaves_the_remembered_picture(bench):
+    # The chosen folder is never saved: the next start would look for its picture in vain.
+    chosen = r"C:\chosen"
+    os.makedirs(bench.unix_path(chosen), exist_ok=True)
+    pictures.write(bench.unix_path(chosen + "\\t.bmp"), solid(TEAL))
+    add_solid(bench, "a.bmp", ORANGE)
+    bench.write_fsl(b"a.bmp\0")
+    saver, dialog = open_dialog(bench, settings_bytes(folder=bench.images_dir, **PLAYING))
+    area = preview_area(bench, dialog)
+    bench.driver("click", dialog.hwnd, SET_FOLDER)
+    browser = wait_for(lambda: remote(bench, "owned", dialog.hwnd).get("window"), 20,
+                       "the folder browser")
+    remote(bench, "browse", int(browser.split()[0]), chosen)
+    bench.driver("click", int(browser.split()[0]), 1)
+    wait_for(lambda: near(dominant(grab(bench, area)), TEAL), 20,
+             "a picture from the chosen folder")
+    bench.driver("command", dialog.hwnd, CANCEL)
+    ended(saver, "Cancel")
+    expect(bench.read_fsl(), b"a.bmp\0", "vellutor.fsl after Cancel")
 
 
 def test_dialog_keeps_answering_while_holding_the_preview_under_load(bench):

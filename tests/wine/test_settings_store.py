@@ -117,11 +117,14 @@ def test_saved_record_reads_back_exactly(bench):
     expect(leftovers(bench), [], "files left after the second save")
 
 
-def test_save_over_held_file_reports_success_and_keeps_it(bench):
+def test_save_over_held_file_reports_the_file_and_keeps_it(bench):
     old = settings_bytes(r"C:\old pictures", blur=4)
     bench.write_settings(old)
     holder = hold(bench, bench.install_dir + r"\vellutor.set")
-    expect(save(bench, settings_bytes(blur=9), r"C:\new"), "1", "save result while held")
+    seen = probe(bench, "save", settings_bytes(blur=9)[:16].hex(), r"C:\new")
+    expect((seen["save"], seen["savedTo"], seen["saveError"] != "0"),
+           ("0", bench.install_dir + r"\vellutor.set", True),
+           "save while held (result, file, an error code)")
     holder.kill()
     expect(bench.read_settings(), old, "vellutor.set after a save it refused")
     expect(leftovers(bench), [], "files left after the refused save")
@@ -132,7 +135,7 @@ def test_save_where_no_new_file_can_be_made_keeps_the_old_one(bench):
     bench.write_settings(old)
     # A folder in the way of the new file's name: nothing can be written.
     os.mkdir(os.path.join(bench.unix_path(bench.install_dir), "vellutor.set.new"))
-    expect(save(bench, settings_bytes(blur=9), r"C:\new"), "1", "save result")
+    expect(save(bench, settings_bytes(blur=9), r"C:\new"), "0", "save result")
     expect(bench.read_settings(), old, "vellutor.set after a save that could not write")
 
 
@@ -186,7 +189,7 @@ def test_install_dir_naming_a_missing_folder_gives_defaults_and_writes_nowhere(b
            "load with the install folder gone")
     expect(seen["cwd"], seen["cwdBefore"], "current directory after loading")
     bench.delete_file(r"C:\windows\system32\vellutor.set")
-    expect(save(bench, settings_bytes(blur=9), bench.images_dir), "1", "save result")
+    expect(save(bench, settings_bytes(blur=9), bench.images_dir), "0", "save result")
     probe(bench, "remember", "a.bmp")
     for folder in (r"C:\windows\system32", bench.images_dir, bench.install_dir, r"C:\gone"):
         expect(saver_files_in(bench, folder), [], "the saver's files in %s" % folder)
@@ -196,7 +199,7 @@ def test_install_dir_that_is_not_a_full_path_counts_as_missing(bench):
     for value in ("vellutor", r"C:vellutor", r"\vellutor", r"\\?\C:\vellutor"):
         bench.reg_write(KEY, "Install_Dir", value)
         expect(load(bench)["load"], "0", "load result with Install_Dir %r" % value)
-        expect(save(bench, settings_bytes(blur=9), bench.images_dir), "1",
+        expect(save(bench, settings_bytes(blur=9), bench.images_dir), "0",
                "save result with Install_Dir %r" % value)
         probe(bench, "remember", "a.bmp")
         for folder in (r"C:\windows\system32", r"C:\windows\system32\vellutor",

@@ -134,6 +134,7 @@ def test_uninstall_removes_its_own_and_restores_the_previous_saver(bench):
     # What the saver itself leaves behind after it ran and was configured.
     bench.write_file(folder + r"\vellutor.set", b"\x0f" * 16 + b"C:\\x\0")
     bench.write_file(folder + r"\vellutor.fsl", b"sunset.bmp\0")
+    bench.write_file(folder + r"\vellutor.skp", b"VSKP")
     bench.reg_write(VELLUTOR_KEY, "PicturesOnEveryMonitor", 0)
     setup(bench)  # an upgrade must not take Vellutor for the previous saver
     expect(bench.reg_read(VELLUTOR_KEY, "PicturesOnEveryMonitor"), 0,

@@ -2,10 +2,11 @@
 demand as the second picture starts), the render thread waits, paced, until they restore
 and goes on with the next picture; a stop ends the saver while it waits."""
 
+import os
 import time
 
 import pictures
-from winebench import SAVER_CLASS, expect, options, settings_bytes
+from winebench import BUILD, SAVER_CLASS, expect, options, settings_bytes
 
 WIDTH, HEIGHT = 320, 240
 # Plain pictures held 2 s each: what the screen shows is the picture itself.
@@ -85,3 +86,26 @@ def test_show_goes_on_after_another_program_changes_the_display_mode_and_back(be
            "pictures shown in turn after the mode change (sequence %r)" % later)
     bench.key("a")
     expect(saver.wait(30), 0, "exit code after a key")
+
+
+
+
+@options(seams=["surface-loss", "surface-wrong-mode"], width=WIDTH, height=HEIGHT)
+def test_saver_ends_by_itself_when_no_surface_takes_the_new_display_mode(bench):
+    saver = start_show(bench)
+    colours_shown(bench, 30, until=lambda seen: len(seen) >= 1)
+    # Lost at the second picture (within 4 s), then 2 s of tries for new surfaces.
+    expect(saver.wait(30), 0, "exit code of a saver whose surfaces cannot be made again")
+    bench.wait_no_window(cls=SAVER_CLASS, timeout=10)
+
+
+def test_surfaces_made_for_another_colour_depth_are_made_again(bench):
+    # In-process: Wine shows a depth change only to the process that made it.
+    proc = bench.start_wine(os.path.join(BUILD, "probe_surface_recovery.exe"), bench.width,
+                           bench.height)
+    expect(proc.wait(60), 0, "probe exit code (output %r)" % proc.output())
+    seen = dict(line.split(" ", 1) for line in proc.output().splitlines() if " " in line)
+    expect(seen.get("restore"), "8876024b", "Restore of the old primary (DDERR_WRONGMODE)")
+    expect((seen.get("lost"), seen.get("recovered")), ("1", "1"), "(lost, recovered)")
+    expect((seen.get("screen"), seen.get("picture")), ("16 1", "16 1"),
+           "new surfaces (bits per pixel, lock works)")

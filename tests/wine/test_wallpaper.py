@@ -14,6 +14,7 @@ MESSAGE_BOX_CLASS = "#32770"
 STATIC_TEXT_ID = 65535
 IDOK = 1
 DEFAULT_CAPTION = "Error"  # what the system shows for a message box without a caption
+NOT_SAVED = "The last picture could not be saved as the desktop wallpaper."
 
 CENTER, TILE, STRETCH, NONE, RESTORE = range(5)
 
@@ -174,6 +175,21 @@ def test_full_screen_frame_and_paletted_files_have_the_right_sizes(bench):
            "1 pixel wide: 4-byte rows (image size, length)")
 
 
+def message_text(bench, box):
+    controls = bench.driver("controls", box.hwnd).values("control")
+    texts = [c.split(" ", 7)[7] for c in controls if c.startswith("%d " % STATIC_TEXT_ID)]
+    return texts[0] if len(texts) == 1 else repr(texts)
+
+
+def expect_named_with_reasons(text, paths):
+    """The message says in words what failed and names each file with a reason after it."""
+    expect(text.startswith(NOT_SAVED), True, "message %r begins %r" % (text, NOT_SAVED))
+    for path in paths:
+        at = text.find(path + ": ")
+        reason = text[at + len(path) + 2:].split("  ")[0].strip() if at >= 0 else ""
+        expect(len(reason) > 3, True, "%s named with the system's reason in %r" % (path, text))
+
+
 def test_file_that_cannot_be_created_shows_the_message_box_and_fails(bench):
     path = r"C:\busy.bmp"
     bench.write_file(path, b"busy")
@@ -184,9 +200,7 @@ def test_file_that_cannot_be_created_shows_the_message_box_and_fails(bench):
                               path, name="probe_wallpaper")
     # Found by its caption too: the dialog exists a moment before its caption is set.
     box = bench.wait_window(cls=MESSAGE_BOX_CLASS, title=DEFAULT_CAPTION, timeout=30)
-    controls = bench.driver("controls", box.hwnd).values("control")
-    texts = [c.split(" ", 7)[7] for c in controls if c.startswith("%d " % STATIC_TEXT_ID)]
-    expect(texts, ["IDS_FILE_OPEN_FAILED"], "message text")
+    expect_named_with_reasons(message_text(bench, box), [path])
     expect(writer.alive, True, "write still waiting for the message box")
 
     bench.driver("click", box.hwnd, IDOK)
@@ -272,22 +286,38 @@ def user_wallpaper_path(bench):
     return found
 
 
+def fill_the_disk_beside(bench, win_path):
+    """Whatever is written beside the file, as the saver writes it, meets a full disk."""
+    os.symlink("/dev/full", bench.unix_path(win_path) + ".new")
+    return bench.unix_path(win_path) + ".new"
+
+
 def test_windows_folder_that_cannot_be_written_leaves_the_frame_in_the_per_user_folder(bench):
     user_file = user_wallpaper_path(bench)
     windows_file = bench.windows_dir + "\\Vellutor.bmp"
-    bench.write_file(windows_file, b"earlier")
-    holder = bench.hold_file(windows_file)
+    for way in ("held", "full disk"):
+        bench.write_file(windows_file, b"earlier")
+        bench.delete_file(user_file)
+        if way == "held":
+            holder = bench.hold_file(windows_file)
+        else:
+            beside = fill_the_disk_beside(bench, windows_file)
 
-    saver = run_saver_to_a_key(bench)
-    expect(saver.wait(30), 0, "saver exit code")
-    expect(bench.find_window(cls=MESSAGE_BOX_CLASS), None, "a message box after the run")
-    holder.kill()
-    expect(bench.read_file(windows_file), b"earlier", "the held file in the Windows folder")
-    header = parse_bmp(bench.read_file(user_file) or b"\0" * 54)
-    expect((header["type"], header["width"], header["height"], header["bits"]),
-           (b"BM", bench.width, bench.height, 24), "per-user frame (type, width, height, bits)")
-    expect(bench.reg_read(DESKTOP_KEY, "Wallpaper").lower(), user_file.lower(),
-           "desktop wallpaper")
+        saver = run_saver_to_a_key(bench)
+        expect(saver.wait(30), 0, "saver exit code (%s)" % way)
+        expect(bench.find_window(cls=MESSAGE_BOX_CLASS), None, "a message box (%s)" % way)
+        if way == "held":
+            holder.kill()
+        expect(bench.read_file(windows_file), b"earlier",
+               "the file in the Windows folder (%s)" % way)
+        header = parse_bmp(bench.read_file(user_file) or b"\0" * 54)
+        expect((header["type"], header["width"], header["height"], header["bits"]),
+               (b"BM", bench.width, bench.height, 24),
+               "per-user frame (type, width, height, bits) (%s)" % way)
+        expect(bench.reg_read(DESKTOP_KEY, "Wallpaper").lower(), user_file.lower(),
+               "desktop wallpaper (%s)" % way)
+        if way == "full disk":
+            os.remove(beside)  # Wine does not delete a link to a device
 
 
 def test_frame_no_folder_takes_is_reported_after_the_saver_windows_are_gone(bench):
@@ -305,9 +335,7 @@ def test_frame_no_folder_takes_is_reported_after_the_saver_windows_are_gone(benc
     saver_window = bench.find_window(cls=SAVER_CLASS)
     expect(saver_window is None or not saver_window.visible, True,
            "saver window hidden while the message shows (saw %r)" % saver_window)
-    controls = bench.driver("controls", box.hwnd).values("control")
-    texts = [c.split(" ", 7)[7] for c in controls if c.startswith("%d " % STATIC_TEXT_ID)]
-    expect(texts, ["IDS_FILE_OPEN_FAILED"], "message text")
+    expect_named_with_reasons(message_text(bench, box), [windows_file, user_file])
     expect(saver.alive, True, "saver waiting for the message to be read")
 
     bench.driver("click", box.hwnd, IDOK)

@@ -742,7 +742,7 @@ bool removeInstalledFiles(const std::string& folder, const Installed& installed,
     for (const SetupRecordEntry& entry : installed.entries)
         if (!equalNoCase(entry.name, saverFile) && fileMatches(folder, entry))
             removeFile(joinPath(folder, entry.name), problem);
-    for (const char* own : {settingsFileName, rememberedPictureFileName})
+    for (const char* own : {settingsFileName, rememberedPictureFileName, skippedPicturesFileName})
         removeFile(joinPath(folder, own), problem);
     if (problem.empty()) {
         removeFile(joinPath(folder, setupRecordFileName), problem);
