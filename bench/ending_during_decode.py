@@ -38,10 +38,11 @@ BOUND_S = 0.300
 
 
 def decode_seconds(bench, path):
-    for fields in probe_lines(bench, FIT_TIME, path, 3):
-        if fields[0] == "decode":
+    # The saver's loader: reading, decoding to scale and fitting, as the render thread does.
+    for fields in probe_lines(bench, FIT_TIME, path, 3, "loader"):
+        if fields[0] == "load":
             return float(fields[1])
-    raise AssertionError("probe_picture_fit_time gave no decode time")
+    raise AssertionError("probe_picture_fit_time gave no load time")
 
 
 def one_ending(bench, delay, mode, wallpaper_on):

@@ -5,13 +5,21 @@ enable_language(RC)
 set(VELLUTOR_ARCH_FLAGS -march=i686 -msse2 -mfpmath=sse)
 set(VELLUTOR_WIN_DEFINES WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601
     DIRECTDRAW_VERSION=0x0500)
-set(VELLUTOR_STATIC_LINK -static -static-libgcc -static-libstdc++)
+# Large-address aware: on 64-bit Windows the 32-bit saver then has 4 GB of addresses for big photos.
+set(VELLUTOR_STATIC_LINK -static -static-libgcc -static-libstdc++ -Wl,--large-address-aware)
 set(VELLUTOR_WIN_LIBS ddraw dxguid ole32 oleaut32 uuid comctl32 shell32 gdi32 user32
     advapi32 winmm)
+
+# JPEG decoding, with the SIMD code that the processor's features select at run time.
+include(cmake/libjpeg_turbo.cmake)
+vellutor_libjpeg_turbo(libjpeg windows
+  -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-i686.cmake -DWITH_SIMD=ON
+  -DREQUIRE_SIMD=ON -DCMAKE_ASM_NASM_COMPILER=nasm)
 
 add_library(vellutor_core STATIC ${VELLUTOR_CORE_SOURCES})
 vellutor_compile_options(vellutor_core)
 target_compile_options(vellutor_core PRIVATE ${VELLUTOR_ARCH_FLAGS})
+target_link_libraries(vellutor_core PUBLIC libjpeg)
 
 # The Windows layer as a library, so that test probes can link single pieces of it.
 add_library(vellutor_win STATIC ${VELLUTOR_WIN_SOURCES})

@@ -33,7 +33,7 @@ std::optional<PictureFormat> acceptedFormat(const CycleState& state, const Folde
 }
 
 // The loader's answer, with the entry marked as under decode meanwhile.
-std::int32_t decode(const CycleState& state, const FolderListing& listing,
+std::int32_t decode(const CycleState& state, const FolderListing& listing, PictureFormat format,
                     const PictureLoader& loadPicture) {
     PictureUnderDecode* marked = state.pictureUnderDecode;
     if (marked) {
@@ -44,7 +44,7 @@ std::int32_t decode(const CycleState& state, const FolderListing& listing,
         marked->picture.stamp = listing.stamp();
         marked->underway.store(true, std::memory_order_release);
     }
-    const std::int32_t result = loadPicture(listing.name(), state.cutBackground);
+    const std::int32_t result = loadPicture(listing.name(), format, state.cutBackground);
     if (marked)
         marked->underway.store(false, std::memory_order_release);
     return result;
@@ -103,7 +103,7 @@ bool startCycle(CycleState& state, FolderListing& listing, const SaverSettings& 
     }
 
     state.cutBackground = settings.formats[*format].formatCutBackground != 0;
-    if (decode(state, listing, loadPicture) == 0)
+    if (decode(state, listing, *format, loadPicture) == 0)
         storePictureName(state.lastPictureName, listing.name());
     else
         state.pictureStep = effectiveDropPeriod(settings.dropPeriod);

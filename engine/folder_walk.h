@@ -5,6 +5,7 @@
 #include "engine/channel_map.h"
 #include "engine/show_settings.h"
 #include "engine/skipped_pictures.h"
+#include "pictures/picture_format.h"
 
 #include <cstdint>
 #include <functional>
@@ -30,9 +31,11 @@ class FolderListing {
     virtual void close() = 0;
 };
 
-// Decodes the named file of the current directory onto the picture surface: 0 when the
-// picture now covers it, anything else when it was not shown.
-using PictureLoader = std::function<std::int32_t(const char* fileName, bool cutBackground)>;
+// Decodes the named file of the current directory, of the format the walk chose from its name,
+// onto the picture surface: 0 when the picture now covers it, anything else when it was not
+// shown.
+using PictureLoader =
+    std::function<std::int32_t(const char* fileName, PictureFormat format, bool cutBackground)>;
 
 constexpr std::uint8_t revealStepCount = 13;
 constexpr std::uint8_t holdStep = 13;

@@ -55,8 +55,8 @@ void PictureShow::apply(const SettingsChange& change) {
 }
 
 bool PictureShow::startPicture() {
-    const auto load = [this](const char* fileName, bool cutBackground) {
-        return canvas_.loadPicture(fileName, cutBackground);
+    const auto load = [this](const char* fileName, PictureFormat format, bool cutBackground) {
+        return canvas_.loadPicture(fileName, format, cutBackground);
     };
     if (startCycle(state_, canvas_.listing(), settings_, load)) {
         std::memset(revealMap_.cells, 0,

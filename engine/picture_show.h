@@ -42,8 +42,10 @@ class ShowCanvas {
     // holds it) that the listing's next open() scans.
     virtual FolderListing& listing() = 0;
     virtual void useImagesFolder(const std::string& folder) = 0;
-    // Decodes the named entry of the listing onto the picture surface: 0 when it covers it.
-    virtual std::int32_t loadPicture(const char* fileName, bool cutBackground) = 0;
+    // Decodes the named entry of the listing, of the walk's format, onto the picture surface:
+    // 0 when it covers it.
+    virtual std::int32_t loadPicture(const char* fileName, PictureFormat format,
+                                     bool cutBackground) = 0;
     // A picture was accepted; `shown` when it was loaded and its cycle plays.
     virtual void pictureStarted(bool shown) = 0;
 

@@ -77,15 +77,16 @@ class ScreenCanvas : public RendererCanvas {
 
     std::int32_t width() const override { return width_; }
     std::int32_t height() const override { return height_; }
-    std::int32_t loadPicture(const char* fileName, bool cutBackground) override {
+    std::int32_t loadPicture(const char* fileName, PictureFormat format,
+                             bool cutBackground) override {
         faultIfSeamArmed("render-fault");
         faultIfDecodeSeamArmed(fileName);
         if (testSeamArmedOnce(deafSeam)) {
             appendTestLog(deafSeam, "deaf.log", "deaf");
             Sleep(deafStretchMs);
         }
-        return loadPictureToSurface(on_.picture, pathOf(fileName).c_str(), cutBackground,
-                                    decodeFence());
+        return loadPictureToSurface(on_.picture, pathOf(fileName).c_str(), format,
+                                    cutBackground, decodeFence());
     }
     void pictureStarted(bool shown) override {
         recovery_.pictureStarted();

@@ -73,8 +73,9 @@ WindowCanvas::~WindowCanvas() {
     releaseRipple();
 }
 
-std::int32_t WindowCanvas::loadPicture(const char* fileName, bool cutBackground) {
-    return loadPictureToBitmap(picture_.dc(), width_, height_, pathOf(fileName).c_str(),
+std::int32_t WindowCanvas::loadPicture(const char* fileName, PictureFormat format,
+                                       bool cutBackground) {
+    return loadPictureToBitmap(picture_.dc(), width_, height_, pathOf(fileName).c_str(), format,
                                cutBackground, decodeFence());
 }
 

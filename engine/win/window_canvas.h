@@ -76,7 +76,8 @@ class WindowCanvas : public RendererCanvas {
     std::int32_t width() const override { return width_; }
     std::int32_t height() const override { return height_; }
     FolderListing& listing() override { return staggered_; }
-    std::int32_t loadPicture(const char* fileName, bool cutBackground) override;
+    std::int32_t loadPicture(const char* fileName, PictureFormat format,
+                             bool cutBackground) override;
     void pictureStarted(bool shown) override;
     RevealDraw revealStep(const RevealRequest& request, RevealProgress& progress,
                           RandomGenerator& random) override;

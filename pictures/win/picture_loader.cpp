@@ -1,25 +1,18 @@
 #include "pictures/win/picture_loader.h"
 
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
-#include "pictures/picture_validation.h"
-
-#include "pictures/fit_rect.h"
+#include "pictures/step2_check_picture.h"
+#include "pictures/step3_decode_bitmap.h"
+#include "pictures/step3_decode_jpeg.h"
+#include "pictures/step4_orient.h"
+#include "pictures/step5_fit_rect.h"
+#include "pictures/win/step1_read_file.h"
 
 namespace {
 
 constexpr long pictureFailed = -1;
-
-char lowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// The character `back` places before the end of the path, lower-cased; 0 past its start.
-char fromEnd(const char* path, size_t length, size_t back) {
-    return back <= length ? lowerAscii(path[length - back]) : '\0';
-}
 
 // Selects a bitmap into a memory context and tells whether that worked: a bitmap that is
 // already selected elsewhere cannot be, and drawing from the context would then be garbage.
@@ -38,51 +31,6 @@ class SelectedBitmap {
     HDC dc_;
     HGDIOBJ previous_;
 };
-
-// The bytes of one picture file, read once: every check and the decoder see these bytes
-// and no others, so a file rewritten meanwhile cannot slip past the checks.
-struct PictureBytes {
-    ScopedVirtualMemory buffer;
-    DWORD size = 0;
-    const unsigned char* data() const { return static_cast<const unsigned char*>(buffer.get()); }
-};
-
-// False for a file that is missing, no plain disk file (a device such as con.jpg, a
-// folder), empty or too large. `size` is the number of bytes actually delivered.
-bool readPictureOnce(const char* path, PictureBytes& bytes) {
-    if (isReservedDeviceName(path))
-        return false;
-    ScopedHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file || GetFileType(file.get()) != FILE_TYPE_DISK)
-        return false;
-    LARGE_INTEGER fileSize{};
-    if (!GetFileSizeEx(file.get(), &fileSize) || fileSize.QuadPart <= 0 ||
-        fileSize.QuadPart > static_cast<LONGLONG>(maxPictureFileSize))
-        return false;
-    const DWORD expected = static_cast<DWORD>(fileSize.QuadPart);
-    bytes.buffer.reset(VirtualAlloc(nullptr, expected, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    if (!bytes.buffer)
-        return false;
-
-    // The file may shrink while it is read: keep what was delivered and stop there.
-    auto* at = static_cast<BYTE*>(bytes.buffer.get());
-    bytes.size = 0;
-    while (bytes.size < expected) {
-        DWORD got = 0;
-        if (!ReadFile(file.get(), at + bytes.size, expected - bytes.size, &got, nullptr) ||
-            got == 0)
-            break;
-        bytes.size += got;
-    }
-    return bytes.size > 0;
-}
-
-// The format the name's ending chose for the system picture decoder: "gif", else JPEG.
-PictureContent oleContentOf(const char* path) {
-    const size_t length = std::strlen(path);
-    return fromEnd(path, length, 1) == 'f' ? PictureContent::Gif : PictureContent::Jpeg;
-}
 
 // A memory stream that owns a copy of the bytes, positioned at its start.
 bool makeStream(const void* bytes, DWORD size, ComPtr<IStream>& stream) {
@@ -130,36 +78,13 @@ BITMAPINFO topDownInfo(LONG width, LONG height) {
     return info;
 }
 
-// The decoded photo turned upright as its EXIF orientation says; none when that fails, in
-// which case the photo is shown as stored.
-HBITMAP orientedCopy(HBITMAP source, std::uint32_t orientation) {
-    BITMAP shape{};
-    if (GetObjectA(source, sizeof(shape), &shape) != sizeof(shape) || shape.bmWidth <= 0 ||
-        shape.bmHeight <= 0)
-        return nullptr;
-    const auto width = static_cast<std::uint32_t>(shape.bmWidth);
-    const auto height = static_cast<std::uint32_t>(shape.bmHeight);
-    const SIZE_T bytes = static_cast<SIZE_T>(width) * height * 4;
-    ScopedVirtualMemory stored(
-        VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    ScopedMemoryDC dc(CreateCompatibleDC(nullptr));
-    if (!stored || !dc)
-        return nullptr;
-    BITMAPINFO sourceInfo = topDownInfo(shape.bmWidth, shape.bmHeight);
-    if (GetDIBits(dc.get(), source, 0, height, stored.get(), &sourceInfo, DIB_RGB_COLORS) !=
-        static_cast<int>(height))
-        return nullptr;
-    std::uint32_t outWidth = 0, outHeight = 0;
-    orientedSize(orientation, width, height, outWidth, outHeight);
-    BITMAPINFO outInfo = topDownInfo(static_cast<LONG>(outWidth), static_cast<LONG>(outHeight));
-    void* bits = nullptr;
-    ScopedBitmap turned(CreateDIBSection(nullptr, &outInfo, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!turned || !bits)
-        return nullptr;
-    orientPixels(static_cast<const std::uint32_t*>(stored.get()), width, height, orientation,
-                 static_cast<std::uint32_t*>(bits));
-    GdiFlush();
-    return turned.release();
+// A DIB section of 32-bit pixels, rows top-down; `bits` gets its pixels.
+HBITMAP pixelBitmap(std::uint32_t width, std::uint32_t height, std::uint32_t*& bits) {
+    BITMAPINFO info = topDownInfo(static_cast<LONG>(width), static_cast<LONG>(height));
+    void* pixels = nullptr;
+    ScopedBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
+    bits = static_cast<std::uint32_t*>(pixels);
+    return bits ? bitmap.release() : nullptr;
 }
 
 // A decoded picture waiting to be drawn: a bitmap (owned by the picture object or by
@@ -206,24 +131,53 @@ HBITMAP fittedCopy(HBITMAP source, int width, int height, bool cutBackground) {
     return fitted.release();
 }
 
-bool decodeOle(const PictureBytes& bytes, const PictureCheck& check, int width, int height,
-               bool cutBackground, Decoded& out) {
+bool decodeGif(const PictureBytes& bytes, int width, int height, bool cutBackground, Decoded& out) {
     out.bitmap = decodeOleBytes(out.owner, bytes.data(), bytes.size);
     if (!out.bitmap)
         return false;
-    if (check.orientation != 1) {
-        out.ownBitmap.reset(orientedCopy(out.bitmap, check.orientation));
-        if (out.ownBitmap) {
-            out.owner.reset(); // the photo as stored is no longer needed
-            out.bitmap = out.ownBitmap.get();
-        }
-    }
     ScopedBitmap fitted(fittedCopy(out.bitmap, width, height, cutBackground));
     if (fitted) {
         out.owner.reset();
         out.ownBitmap = std::move(fitted);
         out.bitmap = out.ownBitmap.get();
     }
+    return true;
+}
+
+// Decodes the photo at the scale its fit needs, turns it upright and fits it in memory. The
+// file's bytes are given back once decoded, before the copies that follow.
+bool decodeJpeg(PictureBytes& bytes, const PictureCheck& check, int width, int height,
+                bool cutBackground, Decoded& out) {
+    ScopedBitmap decoded;
+    std::uint32_t* pixels = nullptr;
+    std::uint32_t decodedWidth = 0, decodedHeight = 0;
+    {
+        JpegDecoder decoder(bytes.data(), bytes.size);
+        if (!decoder.plan(check.orientation, static_cast<std::uint32_t>(width),
+                          static_cast<std::uint32_t>(height)))
+            return false;
+        decodedWidth = decoder.width();
+        decodedHeight = decoder.height();
+        decoded.reset(pixelBitmap(decodedWidth, decodedHeight, pixels));
+        if (!decoded || !decoder.decode(pixels))
+            return false;
+    }
+    bytes = PictureBytes();
+    if (check.orientation != 1) {
+        std::uint32_t turnedWidth = 0, turnedHeight = 0;
+        orientedSize(check.orientation, decodedWidth, decodedHeight, turnedWidth, turnedHeight);
+        std::uint32_t* turnedPixels = nullptr;
+        ScopedBitmap turned(pixelBitmap(turnedWidth, turnedHeight, turnedPixels));
+        if (turned) { // else the photo is shown as stored
+            orientPixels(pixels, decodedWidth, decodedHeight, check.orientation, turnedPixels);
+            decoded = std::move(turned);
+        }
+    }
+    GdiFlush();
+    out.ownBitmap.reset(fittedCopy(decoded.get(), width, height, cutBackground));
+    if (!out.ownBitmap)
+        out.ownBitmap = std::move(decoded); // the fit then does all of it
+    out.bitmap = out.ownBitmap.get();
     return true;
 }
 
@@ -259,20 +213,21 @@ bool decodeBitmap(const PictureBytes& bytes, const PictureCheck& check, int widt
     return true;
 }
 
-bool decode(PictureContent format, const PictureBytes& bytes, const PictureCheck& check, int width,
+bool decode(PictureFormat format, PictureBytes& bytes, const PictureCheck& check, int width,
             int height, bool cutBackground, Decoded& out) {
     switch (format) {
-    case PictureContent::Bitmap:
+    case FormatBmp:
         return decodeBitmap(bytes, check, width, height, out);
-    case PictureContent::Metafile:
+    case FormatEmf:
         out.metafile.reset(
             SetEnhMetaFileBits(static_cast<UINT>(check.metafileBytes), bytes.data()));
         return static_cast<bool>(out.metafile);
-    case PictureContent::Gif:
-    case PictureContent::Jpeg:
-        break;
+    case FormatGif:
+        return decodeGif(bytes, width, height, cutBackground, out);
+    case FormatJpeg:
+        return decodeJpeg(bytes, check, width, height, cutBackground, out);
     }
-    return decodeOle(bytes, check, width, height, cutBackground, out);
+    return false;
 }
 
 long playMetafileOnSurface(IDirectDrawSurface3* surface, HENHMETAFILE metafile, int width,
@@ -377,27 +332,13 @@ class DetachedStretch {
     bool attached_ = false;
 };
 
-// The way a file's ending chooses; false for an old-style metafile, which is not shown.
-bool formatByEnding(const char* path, PictureContent& format) {
-    const size_t length = std::strlen(path);
-    format = oleContentOf(path);
-    if (fromEnd(path, length, 1) == 'p') {
-        format = PictureContent::Bitmap;
-    } else if (fromEnd(path, length, 2) == 'm') {
-        if (fromEnd(path, length, 3) != 'e')
-            return false;
-        format = PictureContent::Metafile;
-    }
-    return true;
-}
-
 // Reads, checks and decodes the file for a target of width x height, touching no target:
 // detached for all of it. False for a picture that cannot be shown, or when the thread was
 // asked to end meanwhile.
-bool decodeDetached(const char* path, PictureContent format, int width, int height,
+bool decodeDetached(const char* path, PictureFormat format, int width, int height,
                     bool cutBackground, const DecodeFence& fence, Decoded& decoded) {
     DetachedStretch detached(fence);
-    // The ending chose the format; a file whose content is another one is broken.
+    // The walk chose the format from the name; content of another one is a broken file.
     PictureBytes bytes;
     if (!readPictureOnce(path, bytes))
         return false;
@@ -427,12 +368,13 @@ long stretchOver(HDC target, int width, int height, HDC source, const SourceRect
 
 } // namespace
 
-long loadPictureToSurface(IDirectDrawSurface3* surface, const char* path, bool cutBackground) {
-    return loadPictureToSurface(surface, path, cutBackground, NoFence());
+long loadPictureToSurface(IDirectDrawSurface3* surface, const char* path, PictureFormat format,
+                          bool cutBackground) {
+    return loadPictureToSurface(surface, path, format, cutBackground, NoFence());
 }
 
-long loadPictureToSurface(IDirectDrawSurface3* surface, const char* path, bool cutBackground,
-                          const DecodeFence& fence) {
+long loadPictureToSurface(IDirectDrawSurface3* surface, const char* path, PictureFormat format,
+                          bool cutBackground, const DecodeFence& fence) {
     if (!surface)
         return E_FAIL;
     if (!path)
@@ -447,11 +389,6 @@ long loadPictureToSurface(IDirectDrawSurface3* surface, const char* path, bool c
     const int width = static_cast<int>(desc.dwWidth);
     const int height = static_cast<int>(desc.dwHeight);
 
-    PictureContent format;
-    if (!formatByEnding(path, format)) {
-        ScopedSurfaceDC dc(surface);
-        return dc ? pictureFailed : dc.result();
-    }
     Decoded decoded;
     if (!decodeDetached(path, format, width, height, cutBackground, fence, decoded))
         return pictureFailed;
@@ -460,12 +397,11 @@ long loadPictureToSurface(IDirectDrawSurface3* surface, const char* path, bool c
     return fitBitmapToSurface(surface, decoded.bitmap, 0, 0, 0, 0, cutBackground);
 }
 
-long loadPictureToBitmap(HDC target, int width, int height, const char* path, bool cutBackground,
-                         const DecodeFence& fence) {
+long loadPictureToBitmap(HDC target, int width, int height, const char* path, PictureFormat format,
+                         bool cutBackground, const DecodeFence& fence) {
     if (!target || width <= 0 || height <= 0)
         return E_FAIL;
-    PictureContent format;
-    if (!path || !formatByEnding(path, format))
+    if (!path)
         return pictureFailed;
     Decoded decoded;
     if (!decodeDetached(path, format, width, height, cutBackground, fence, decoded))
@@ -494,12 +430,15 @@ long loadPictureToBitmap(HDC target, int width, int height, const char* path, bo
     return drawn;
 }
 
-HBITMAP loadOlePicture(ComPtr<IPicture>& owner, const char* path) {
-    if (!path)
+HBITMAP loadOlePicture(ComPtr<IPicture>& owner, const char* path, PictureFormat format) {
+    if (!path || (format != FormatGif && format != FormatJpeg))
         return nullptr;
     PictureBytes bytes;
-    if (!readPictureOnce(path, bytes) ||
-        !checkPicture(oleContentOf(path), bytes.data(), bytes.size).valid)
+    if (!readPictureOnce(path, bytes))
+        return nullptr;
+    // The system decodes the whole picture: the budget holds for its full size.
+    const PictureCheck check = checkPicture(format, bytes.data(), bytes.size);
+    if (!check.valid || !withinDecodeBudget(check.width, check.height))
         return nullptr;
     return decodeOleBytes(owner, bytes.data(), bytes.size);
 }

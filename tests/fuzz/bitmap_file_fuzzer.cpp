@@ -1,14 +1,15 @@
 // Feeds arbitrary bytes to the BMP check. What it accepts, a plain reading of every row and
 // colour entry it describes must find inside the data (the address sanitizer watches the
 // input's exact bounds), and the bitmap handed to the system must be whole.
-#include "pictures/picture_validation.h"
+#include "pictures/step2_check_picture.h"
+#include "pictures/step3_decode_bitmap.h"
 #include "tests/fuzz/fuzz_require.h"
 
 #include <cstdint>
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const PictureCheck check = checkPicture(PictureContent::Bitmap, data, size);
+    const PictureCheck check = checkPicture(FormatBmp, data, size);
     if (!check.valid)
         return 0;
     require(withinDecodeBudget(check.width, check.height));

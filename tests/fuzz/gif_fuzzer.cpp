@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the GIF check. What it accepts, an independent walk of the block
 // chain must find whole inside the data, with at least one image.
-#include "pictures/picture_validation.h"
+#include "pictures/step2_check_picture.h"
 #include "tests/fuzz/fuzz_require.h"
 
 #include <cstdint>
@@ -23,7 +23,7 @@ std::size_t subBlocks(const std::uint8_t* data, std::size_t size, std::size_t at
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const PictureCheck check = checkPicture(PictureContent::Gif, data, size);
+    const PictureCheck check = checkPicture(FormatGif, data, size);
     if (!check.valid)
         return 0;
     require(size >= 13 && withinDecodeBudget(check.width, check.height));

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the EMF check. What it accepts, an independent walk of its
 // records must find each inside the metafile, ending with the end record, and every object
 // index of the common records inside the handle table or a stock object.
-#include "pictures/picture_validation.h"
+#include "pictures/step2_check_picture.h"
 #include "tests/fuzz/fuzz_require.h"
 
 #include <cstdint>
@@ -16,7 +16,7 @@ std::uint32_t word(const std::uint8_t* p) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const PictureCheck check = checkPicture(PictureContent::Metafile, data, size);
+    const PictureCheck check = checkPicture(FormatEmf, data, size);
     if (!check.valid)
         return 0;
     require(check.metafileBytes <= size && check.metafileBytes >= 88);

@@ -1,6 +1,7 @@
 // Feeds arbitrary run-length streams to the decoder with a picture size taken from the
 // first bytes: it must write only inside the rows it was given, whatever the stream says.
-#include "pictures/picture_validation.h"
+#include "pictures/step2_check_picture.h"
+#include "pictures/step3_decode_bitmap.h"
 
 #include <cstdint>
 #include <vector>

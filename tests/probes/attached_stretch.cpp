@@ -4,11 +4,13 @@
 // off-screen surface, as the render thread does, with a fence that notes the times.
 // Usage: probe_attached_stretch PATH [repeats]
 // Output: "detached_ms", "longest_attached_ms" and "attached_ms" (medians), "result R".
+#include "engine/picture_endings.h"
 #include "pictures/win/picture_loader.h"
 #include "tests/probes/probe_display.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <cstdlib>
 #include <vector>
 
@@ -73,12 +75,14 @@ int main(int argc, char** argv) {
         return 2;
     }
     const MarkingFence fence;
+    const std::optional<PictureFormat> format = pictureFormatOf(argv[1]);
     std::vector<double> detached, longest, attached;
     long result = 0;
     for (int i = 0; i < repeats; ++i) {
         load = Stretches();
         load.mark = milliseconds();
-        result = loadPictureToSurface(surface.get(), argv[1], false, fence);
+        result =
+            loadPictureToSurface(surface.get(), argv[1], format.value_or(FormatBmp), false, fence);
         noteAttachedEnd();
         detached.push_back(load.detached);
         longest.push_back(load.longest);

@@ -1,15 +1,18 @@
 // Times the loading of one picture onto a screen-sized off-screen surface: the system's
-// decoding alone (the floor no loader goes below), the fitting of the decoded bitmap, and
-// the loader as the saver calls it.
-// Usage: probe_picture_fit_time PATH [repeats]
+// whole decoding (how every JPEG was decoded before it was decoded to scale), the fitting of
+// the decoded bitmap, and the loader as the saver calls it.
+// Usage: probe_picture_fit_time PATH [repeats] [system|loader]
+// With "system" or "loader" only that path runs, so that the process's peak memory is its.
 // Output: "decode SECONDS", "fit SECONDS" (GIF and JPEG only), "load SECONDS" (medians),
 // "size W H", "result R".
+#include "engine/picture_endings.h"
 #include "pictures/win/picture_loader.h"
 #include "tests/probes/probe_display.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace {
@@ -35,6 +38,8 @@ int main(int argc, char** argv) {
     }
     const char* path = argv[1];
     const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    const std::string only = argc > 3 ? argv[3] : "";
+    const PictureFormat format = pictureFormatOf(path).value_or(FormatBmp);
     ScopedComApartment com;
     ProbeDisplay display("fit probe");
     if (!display) {
@@ -50,13 +55,15 @@ int main(int argc, char** argv) {
 
     std::vector<double> decode, fit, load;
     long result = 0;
-    for (int i = 0; i < repeats; ++i) {
+    for (int i = 0; i < repeats && only != "loader"; ++i) {
         ComPtr<IPicture> owner;
         const double began = seconds();
-        HBITMAP bitmap = loadOlePicture(owner, path);
+        HBITMAP bitmap = loadOlePicture(owner, path, format);
         const double decoded = seconds();
-        if (!bitmap)
-            break; // not a GIF or JPEG: only the whole load is timed
+        if (!bitmap) {
+            std::puts("system skipped");
+            break; // not a GIF or JPEG, or over the budget for a whole decoding
+        }
         if (i == 0) {
             BITMAP info{};
             GetObjectA(bitmap, sizeof(info), &info);
@@ -66,9 +73,9 @@ int main(int argc, char** argv) {
         fit.push_back(seconds() - decoded);
         decode.push_back(decoded - began);
     }
-    for (int i = 0; i < repeats; ++i) {
+    for (int i = 0; i < repeats && only != "system"; ++i) {
         const double began = seconds();
-        result = loadPictureToSurface(surface.get(), path, false);
+        result = loadPictureToSurface(surface.get(), path, format, false);
         load.push_back(seconds() - began);
     }
     if (!decode.empty())

@@ -10,6 +10,8 @@
 //     --null-surface   call the loader without a surface
 //     --system-bmp     load a BMP the way the system's file loader does (LoadImageA scaled
 //                      to the surface), for comparing the loader's own BMP decoding with it
+//     --system-jpeg    decode a JPEG whole through the system picture object and fit it, for
+//                      comparing the decoding to scale with it
 //
 // Output lines: "result DEC HEX", "surface W H BPP", "at X Y R G B", and around the loads
 // "gdi BEFORE AFTER", "handles BEFORE AFTER", "memory BEFORE_KB AFTER_KB" (virtual in use).
@@ -17,10 +19,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "engine/picture_endings.h"
 #include "pictures/win/picture_loader.h"
 #include "tests/probes/probe_display.h"
 
@@ -36,6 +40,7 @@ struct Options {
     int repeat = 1;
     bool nullSurface = false;
     bool systemBmp = false;
+    bool systemJpeg = false;
     int width = 0;
     int height = 0;
     const char* path = nullptr;
@@ -54,6 +59,8 @@ bool parse(int argc, char** argv, Options& o) {
             o.cut = true;
         } else if (arg == "--system-bmp") {
             o.systemBmp = true;
+        } else if (arg == "--system-jpeg") {
+            o.systemJpeg = true;
         } else if (arg == "--null-surface") {
             o.nullSurface = true;
         } else if (arg == "--fill" && hasValue) {
@@ -166,6 +173,12 @@ void dump(const char* path, const std::vector<Rgb>& pixels, int width, int heigh
     std::fclose(out);
 }
 
+// The format as the folder walk decides it from the name; a name it refuses is never loaded.
+long loadAsTheWalkWould(IDirectDrawSurface3* surface, const char* path, bool cut) {
+    const std::optional<PictureFormat> format = pictureFormatOf(path);
+    return format ? loadPictureToSurface(surface, path, *format, cut) : -1;
+}
+
 // The reference: the system's loader reads the file by name and scales it to the surface.
 long loadWithSystem(IDirectDrawSurface3* surface, const Options& o) {
     ScopedBitmap bitmap(static_cast<HBITMAP>(LoadImageA(
@@ -173,6 +186,12 @@ long loadWithSystem(IDirectDrawSurface3* surface, const Options& o) {
     if (!bitmap)
         return -1;
     return fitBitmapToSurface(surface, bitmap.get(), 0, 0, 0, 0, o.cut);
+}
+
+long loadWithSystemJpeg(IDirectDrawSurface3* surface, const Options& o) {
+    ComPtr<IPicture> owner;
+    const HBITMAP bitmap = loadOlePicture(owner, o.path, FormatJpeg);
+    return bitmap ? fitBitmapToSurface(surface, bitmap, 0, 0, 0, 0, o.cut) : -1;
 }
 
 struct Usage {
@@ -199,7 +218,7 @@ int main(int argc, char** argv) {
     ScopedComApartment com;
 
     if (o.nullSurface) {
-        const long result = loadPictureToSurface(nullptr, o.path, o.cut);
+        const long result = loadAsTheWalkWould(nullptr, o.path, o.cut);
         std::printf("result %ld 0x%08lX\n", result, static_cast<unsigned long>(result));
         return 0;
     }
@@ -221,8 +240,9 @@ int main(int argc, char** argv) {
     const Usage before;
     long result = 0;
     for (int i = 0; i < o.repeat; ++i)
-        result = o.systemBmp ? loadWithSystem(surface.get(), o)
-                             : loadPictureToSurface(surface.get(), o.path, o.cut);
+        result = o.systemBmp    ? loadWithSystem(surface.get(), o)
+                 : o.systemJpeg ? loadWithSystemJpeg(surface.get(), o)
+                                : loadAsTheWalkWould(surface.get(), o.path, o.cut);
     const Usage after;
     std::printf("result %ld 0x%08lX\n", result, static_cast<unsigned long>(result));
     std::printf("gdi %lu %lu\n", static_cast<unsigned long>(before.gdi),

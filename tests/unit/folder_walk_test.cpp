@@ -85,13 +85,15 @@ struct Walk {
         state.pictureStep = 0;
         std::string loaded;
         FolderListing& walked = through ? *through : listing;
-        accepted = startCycle(state, walked, settings, [&](const char* file, bool cut) {
-            loaded = file;
-            cutSeen = cut;
-            if (onLoad)
-                onLoad();
-            return failing.count(file) != 0 ? -1 : 0;
-        });
+        accepted = startCycle(state, walked, settings,
+                              [&](const char* file, PictureFormat format, bool cut) {
+                                  loaded = file;
+                                  formatSeen = format;
+                                  cutSeen = cut;
+                                  if (onLoad)
+                                      onLoad();
+                                  return failing.count(file) != 0 ? -1 : 0;
+                              });
         EXPECT_EQ(accepted, !loaded.empty()) << "startCycle reports whether it loaded";
         return loaded;
     }
@@ -119,6 +121,7 @@ struct Walk {
     std::function<void()> onLoad;
     bool accepted = false;
     bool cutSeen = false;
+    PictureFormat formatSeen = FormatBmp;
 };
 
 using Names = std::vector<std::string>;
@@ -228,6 +231,7 @@ TEST(FolderWalk, DisabledFormatsAreSkippedAndTheCutFlagFollowsTheFormat) {
     EXPECT_EQ(walk.cycle(), "c.jpg");
     EXPECT_TRUE(walk.state.cutBackground);
     EXPECT_TRUE(walk.cutSeen) << "the loader is told about the cut";
+    EXPECT_EQ(walk.formatSeen, FormatJpeg) << "the loader is handed the walk's format";
     EXPECT_EQ(walk.cycle(), "");
     EXPECT_TRUE(walk.state.cutBackground) << "kept until another entry is accepted";
     EXPECT_EQ(walk.cycle(), "a.bmp");

@@ -73,7 +73,7 @@ class FakeCanvas : public ShowCanvas {
     }
     FolderListing& listing() override { return folders; }
     void useImagesFolder(const std::string& folder) override { folders.current = folder; }
-    std::int32_t loadPicture(const char* fileName, bool) override {
+    std::int32_t loadPicture(const char* fileName, PictureFormat, bool) override {
         record(Event(Event::Load, fileName));
         return failing.count(fileName) != 0 ? 1 : 0;
     }

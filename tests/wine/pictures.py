@@ -19,6 +19,7 @@ from pathlib import Path
 
 # ImageMagick itself; /usr/local/bin/convert is a different program.
 CONVERT = "/usr/bin/convert"
+CJPEG = "/usr/bin/cjpeg"
 
 RED = (230, 30, 30)
 GREEN = (30, 200, 40)
@@ -178,6 +179,16 @@ def _convert(path, pic, fmt, *options):
 
 def write_gif(path, pic):
     return _convert(path, pic, "gif")
+
+
+def write_cjpeg(path, pic, *options):
+    """A JPEG written by libjpeg's own cjpeg, which makes kinds ImageMagick does not
+    (arithmetic coding)."""
+    path = Path(path)
+    with open(path, "wb") as out:
+        subprocess.run([CJPEG, "-quality", "95", "-sample", "1x1", *options], check=True,
+                       input=ppm_bytes(pic), stdout=out, stderr=subprocess.PIPE)
+    return path
 
 
 def write_jpeg(path, pic, quality=95):

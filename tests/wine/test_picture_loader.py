@@ -369,6 +369,52 @@ def test_photos_show_upright_as_their_exif_orientation_says(bench):
         expect_fitted(bench, name, upright, 320, 240, "crop")
 
 
+def test_jpeg_of_every_kind_shows_decoded_to_scale(bench):
+    # 1600 x 1200 onto 320 x 240 decodes at 2/8: every kind goes through the scaled decoding.
+    d = folder(bench)
+    pic = pictures.framed_quadrants(1600, 1200, (100, 100, 1500, 1100))
+    grey = pictures.framed_quadrants(1600, 1200, (100, 100, 1500, 1100), frame=(20, 20, 20))
+    grey.boxes = [box[:4] + ((v, v, v),) for box, v in zip(grey.boxes, (60, 110, 160, 210))]
+    options = "-quality", "95", "-sampling-factor", "1x1"
+    pictures._convert(d / "progressive.jpg", pic, "jpeg", "-interlace", "JPEG", *options)
+    pictures._convert(d / "cmyk.jpg", pic, "jpeg", "-colorspace", "CMYK", *options)
+    pictures._convert(d / "grey.jpg", grey, "jpeg", "-colorspace", "Gray", *options)
+    pictures.write_cjpeg(d / "arithmetic.jpg", pic, "-arithmetic")
+    for name, shown in (("progressive.jpg", pic), ("cmyk.jpg", pic), ("grey.jpg", grey),
+                        ("arithmetic.jpg", pic)):
+        expect_fitted(bench, name, shown, 320, 240, "crop")
+    # Upright by EXIF after the scaled decoding: 1200 wide once turned, so 3/8.
+    upright = pictures.framed_quadrants(1200, 1600, (100, 100, 1100, 1500))
+    pictures._convert(d / "stored.jpg", upright, "jpeg", "-rotate", "-90", *options)
+    data = (d / "stored.jpg").read_bytes()
+    (d / "turned.jpg").write_bytes(data[:2] + exif_orientation_segment(6) + data[2:])
+    expect_fitted(bench, "turned.jpg", upright, 320, 240, "crop")
+    # An end marker in the middle of the scan: the decoding fails half-way, after the
+    # decoder started writing rows; the surface keeps what it had.
+    whole = (d / "progressive.jpg").read_bytes()
+    (d / "broken.jpg").write_bytes(whole[:len(whole) // 2] + b"\xff\xd9")
+    expect_unchanged(bench, "broken.jpg", 320, 240)
+
+
+def test_jpeg_at_full_scale_looks_as_the_system_decoder_draws_it(bench):
+    d = folder(bench)
+    pic = pictures.framed_quadrants(400, 300, (30, 30, 370, 270))
+    pictures.write_jpeg(d / "full.jpg", pic, quality=80)
+    out = Path(bench.unix_path(PICTURES_DIR))
+    dumps = {}
+    for system in (False, True):
+        dump = "full.%s.ppm" % ("system" if system else "own")
+        args = ["--dump", PICTURES_DIR + "\\" + dump] + (["--system-jpeg"] if system else [])
+        probe = bench.start_wine(os.path.join(BUILD, "probe_picture_loader.exe"), *args, 400,
+                                 300, PICTURES_DIR + "\\full.jpg")
+        loaded = Loaded(probe.wait(90), probe.output())
+        expect(loaded.result, 0, "result of loading full.jpg (system decoder: %s)" % system)
+        dumps[system] = (out / dump).read_bytes()
+    worst = max(abs(a - b) for a, b in zip(dumps[False], dumps[True]))
+    expect(worst <= 3, True, "largest difference to the system decoder's pixels at 1/1: %d "
+           "levels" % worst)
+
+
 # --- Content of another format than the name's ------------------------------------------
 
 def test_content_that_is_not_the_names_format_is_skipped(bench):

@@ -1,19 +1,19 @@
-// Validation of a picture file from the bytes read once from it, before any system decoder
-// sees them. The file name's ending chooses the format; the content must then be that format
-// and every structure the decoder will follow must lie inside the bytes. Portable: no
-// Windows header, so each check runs natively under the unit tests and the fuzzers.
+// The second step of a picture's road: validation of a picture file from the bytes read once
+// from it, before any decoder sees them. The folder walk chose the format from the file's
+// name; the content must then be that format and every structure the decoder will follow
+// must lie inside the bytes. Portable: no Windows header, so each check runs natively under
+// the unit tests and the fuzzers.
 #pragma once
+
+#include "pictures/picture_format.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
-enum class PictureContent { Bitmap, Gif, Jpeg, Metafile };
-
-// Decoded pictures above this many bytes (declared width x height x 4) are skipped before
-// any decoder runs. A 32-bit process has 2 GB of addresses; this leaves room for the file's
-// bytes (up to 256 MB), the full-screen surfaces and a JPEG decoder's own working copies.
-// It still shows 12, 24, 48, 50 and 61 megapixel camera photos; 100 MP and above are skipped.
+// Decoded pictures above this many bytes are skipped before they are decoded: a GIF's
+// declared width x height x 4; for a JPEG what is decoded at the scale chosen for the screen,
+// with the coefficients a progressive file keeps (see the JPEG decoding step). This leaves
+// room beside it for the file's bytes (up to 256 MB) and the full-screen surfaces.
 constexpr std::uint64_t decodedPictureBudgetBytes = 256ull * 1024 * 1024;
 
 // Handle tables of enhanced metafiles above this many entries are refused.
@@ -45,11 +45,12 @@ struct PictureCheck {
 };
 
 // The format whose signature starts the bytes, when any does.
-bool contentIs(PictureContent format, const unsigned char* data, std::size_t size);
+bool contentIs(PictureFormat format, const unsigned char* data, std::size_t size);
 
 // The full check of a file meant to hold `format`. A file whose content is of another
-// format, or whose structures reach outside `size`, is not valid.
-PictureCheck checkPicture(PictureContent format, const unsigned char* data, std::size_t size);
+// format, or whose structures reach outside `size`, is not valid. A JPEG's size is not held
+// against the budget here: the decoding step does that once it knows the scale.
+PictureCheck checkPicture(PictureFormat format, const unsigned char* data, std::size_t size);
 
 // True when a picture of this declared size decodes within the budget.
 bool withinDecodeBudget(std::uint32_t width, std::uint32_t height);
@@ -68,36 +69,8 @@ bool readDib(const unsigned char* data, std::size_t size, std::uint64_t headerAt
              std::uint64_t headerLimit, std::uint64_t pixelAt, std::uint64_t pixelLimit,
              std::uint32_t paletteEntryBytes, std::uint32_t rowsNeeded, DibDescription& dib);
 
-// A bitmap ready for the system's DIB calls: a 40-byte information header, three masks
-// for bit fields, a colour table of every entry the bit count can index (missing entries
-// black), and the pixel rows. Run-length pixels are decoded here, bounded by the picture,
-// into 8-bit indices, so the system never follows an encoded stream.
-struct PlainDib {
-    std::vector<unsigned char> info;
-    const unsigned char* pixels = nullptr; // into the file's bytes or into `decoded`
-    std::vector<unsigned char> decoded;
-};
-bool makePlainDib(const unsigned char* data, std::size_t size, const DibDescription& dib,
-                  PlainDib& out);
-
-// Decodes a run-length stream (RLE8 when `fourBit` is false) into 8-bit indices, rows
-// bottom-up, `stride` bytes apart. Runs that reach past a row or past the last row are
-// cut; false for a stream that ends before its end-of-bitmap mark or is malformed.
-bool decodeRunLength(const unsigned char* stream, std::size_t size, bool fourBit,
-                     std::uint32_t width, std::uint32_t rows, std::uint32_t stride,
-                     unsigned char* out);
-
 // The EXIF orientation tag (0x0112) of a JPEG's APP1 segment; 1 when there is none.
 std::uint32_t jpegOrientation(const unsigned char* data, std::size_t size);
-
-// Size of a picture once turned as an EXIF orientation says (5 to 8 swap the sides).
-void orientedSize(std::uint32_t orientation, std::uint32_t width, std::uint32_t height,
-                  std::uint32_t& outWidth, std::uint32_t& outHeight);
-
-// Turns or mirrors 32-bit pixels, rows top-down and packed, as the orientation says, into
-// `out` of the oriented size.
-void orientPixels(const std::uint32_t* in, std::uint32_t width, std::uint32_t height,
-                  std::uint32_t orientation, std::uint32_t* out);
 
 // True when a file name is a device name that Windows opens as a device in any folder
 // (CON, PRN, AUX, NUL, COM1-9, LPT1-9, CONIN$, CONOUT$, with or without an ending).

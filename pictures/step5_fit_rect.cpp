@@ -1,4 +1,4 @@
-#include "pictures/fit_rect.h"
+#include "pictures/step5_fit_rect.h"
 
 #include <climits>
 

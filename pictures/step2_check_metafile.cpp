@@ -1,5 +1,5 @@
 #include "pictures/byte_reader.h"
-#include "pictures/picture_validation.h"
+#include "pictures/step2_check_picture.h"
 
 namespace {
 
@@ -289,7 +289,7 @@ bool recordContentFits(std::uint32_t type, const RecordCheck& c) {
 PictureCheck checkMetafile(const unsigned char* data, std::size_t size) {
     PictureCheck check;
     const ByteReader file(data, size);
-    if (!contentIs(PictureContent::Metafile, data, size))
+    if (!contentIs(FormatEmf, data, size))
         return check;
     std::uint32_t headerSize = 0, totalBytes = 0, handles = 0, descriptionChars = 0,
                   descriptionAt = 0;

@@ -1,4 +1,4 @@
-#include "pictures/picture_validation.h"
+#include "pictures/step2_check_picture.h"
 
 #include "pictures/byte_reader.h"
 
@@ -160,17 +160,17 @@ bool walkJpeg(const ByteReader& r, PictureCheck& check) {
 
 } // namespace
 
-bool contentIs(PictureContent format, const unsigned char* data, std::size_t size) {
+bool contentIs(PictureFormat format, const unsigned char* data, std::size_t size) {
     const ByteReader r(data, size);
     switch (format) {
-    case PictureContent::Bitmap:
+    case FormatBmp:
         return r.holds(0, 2) && data[0] == 'B' && data[1] == 'M';
-    case PictureContent::Gif:
+    case FormatGif:
         return r.holds(0, 6) &&
                (std::memcmp(data, "GIF87a", 6) == 0 || std::memcmp(data, "GIF89a", 6) == 0);
-    case PictureContent::Jpeg:
+    case FormatJpeg:
         return r.holds(0, 3) && std::memcmp(data, jpegStart, 3) == 0;
-    case PictureContent::Metafile: {
+    case FormatEmf: {
         std::uint32_t type = 0, signature = 0;
         return r.le32(0, type) && r.le32(metafileSignatureAt, signature) &&
                type == metafileHeaderRecord && signature == metafileSignature;
@@ -184,22 +184,23 @@ bool withinDecodeBudget(std::uint32_t width, std::uint32_t height) {
            static_cast<std::uint64_t>(width) * height * 4 <= decodedPictureBudgetBytes;
 }
 
-PictureCheck checkPicture(PictureContent format, const unsigned char* data, std::size_t size) {
+PictureCheck checkPicture(PictureFormat format, const unsigned char* data, std::size_t size) {
     PictureCheck check;
     switch (format) {
-    case PictureContent::Bitmap:
+    case FormatBmp:
         check = checkBitmapFile(data, size);
         break;
-    case PictureContent::Gif:
+    case FormatGif:
         check = checkGif(data, size);
         break;
-    case PictureContent::Jpeg:
+    case FormatJpeg:
         check = checkJpeg(data, size);
         break;
-    case PictureContent::Metafile:
+    case FormatEmf:
         return checkMetafile(data, size); // drawn straight into the surface, never decoded
     }
-    if (check.valid && !withinDecodeBudget(check.width, check.height))
+    // A JPEG is decoded at a reduced scale; its budget is held where that scale is known.
+    if (check.valid && format != FormatJpeg && !withinDecodeBudget(check.width, check.height))
         check.valid = false;
     return check;
 }
@@ -208,7 +209,7 @@ PictureCheck checkGif(const unsigned char* data, std::size_t size) {
     PictureCheck check;
     const ByteReader r(data, size);
     std::uint32_t width = 0, height = 0, packed = 0;
-    if (!contentIs(PictureContent::Gif, data, size) || !r.le16(6, width) || !r.le16(8, height) ||
+    if (!contentIs(FormatGif, data, size) || !r.le16(6, width) || !r.le16(8, height) ||
         !r.u8(10, packed) || !r.holds(gifScreenEnd, gifTableBytes(packed)))
         return check;
     std::uint64_t at = gifScreenEnd + gifTableBytes(packed);
@@ -254,7 +255,7 @@ PictureCheck checkGif(const unsigned char* data, std::size_t size) {
 
 PictureCheck checkJpeg(const unsigned char* data, std::size_t size) {
     PictureCheck check;
-    if (!contentIs(PictureContent::Jpeg, data, size))
+    if (!contentIs(FormatJpeg, data, size))
         return check;
     check.valid = walkJpeg(ByteReader(data, size), check);
     return check;
@@ -263,56 +264,6 @@ PictureCheck checkJpeg(const unsigned char* data, std::size_t size) {
 std::uint32_t jpegOrientation(const unsigned char* data, std::size_t size) {
     const PictureCheck check = checkJpeg(data, size);
     return check.valid ? check.orientation : 1;
-}
-
-void orientedSize(std::uint32_t orientation, std::uint32_t width, std::uint32_t height,
-                  std::uint32_t& outWidth, std::uint32_t& outHeight) {
-    const bool swapped = orientation >= 5 && orientation <= 8;
-    outWidth = swapped ? height : width;
-    outHeight = swapped ? width : height;
-}
-
-void orientPixels(const std::uint32_t* in, std::uint32_t width, std::uint32_t height,
-                  std::uint32_t orientation, std::uint32_t* out) {
-    std::uint32_t outWidth = 0, outHeight = 0;
-    orientedSize(orientation, width, height, outWidth, outHeight);
-    for (std::uint32_t oy = 0; oy < outHeight; ++oy) {
-        std::uint32_t* row = out + static_cast<std::size_t>(oy) * outWidth;
-        for (std::uint32_t ox = 0; ox < outWidth; ++ox) {
-            std::uint32_t x = ox, y = oy;
-            switch (orientation) {
-            case 2:
-                x = width - 1 - ox;
-                break;
-            case 3:
-                x = width - 1 - ox;
-                y = height - 1 - oy;
-                break;
-            case 4:
-                y = height - 1 - oy;
-                break;
-            case 5:
-                x = oy;
-                y = ox;
-                break;
-            case 6:
-                x = oy;
-                y = height - 1 - ox;
-                break;
-            case 7:
-                x = width - 1 - oy;
-                y = height - 1 - ox;
-                break;
-            case 8:
-                x = width - 1 - oy;
-                y = ox;
-                break;
-            default:
-                break;
-            }
-            row[ox] = in[static_cast<std::size_t>(y) * width + x];
-        }
-    }
 }
 
 bool isReservedDeviceName(const char* fileName) {
