@@ -245,6 +245,26 @@ def ending_lines(ending):
     return target, section + [""]
 
 
+def hand_written_sections(path, generated):
+    """The sections of the file at `path` that this report does not write (figures written by
+    hand from other benchmarks), so that writing the report again keeps them."""
+    try:
+        with open(path) as f:
+            lines = f.read().split("\n")
+    except OSError:
+        return []
+    ours = {line for line in generated if line.startswith("## ")}
+    kept, keep = [], False
+    for line in lines:
+        if line.startswith("## "):
+            keep = line not in ours
+        if keep:
+            kept.append(line)
+    if kept and kept[-1] != "":
+        kept.append("")
+    return kept
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--bench", required=True)
@@ -357,6 +377,7 @@ def main():
     out.append("The benchmarks run natively (x86-64); the saver itself is a 32-bit program "
                "under Wine, where the same loops have fewer registers.")
     out.append("")
+    out.extend(hand_written_sections(args.out, out))
     with open(args.out, "w") as f:
         f.write("\n".join(out))
 

@@ -104,10 +104,12 @@ BENCHMARK(revealCycle)
     ->ArgNames({"w", "h", "bits", "blur"})
     ->ArgsProduct({{1024}, {768}, {16, 24, 32}, {0, 1, 10}})
     ->ArgsProduct({{1920}, {1080}, {16, 24, 32}, {0, 1, 10}})
+    ->ArgsProduct({{3840}, {2160}, {16, 32}, {0, 1}})
     ->Unit(benchmark::kMillisecond);
 
 BENCHMARK(randomChain)
     ->ArgNames({"w", "h", "blur"})
     ->ArgsProduct({{1024}, {768}, {0, 1, 10}})
     ->ArgsProduct({{1920}, {1080}, {0, 1, 10}})
+    ->ArgsProduct({{3840}, {2160}, {0, 1}})
     ->Unit(benchmark::kMillisecond);

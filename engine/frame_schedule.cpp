@@ -25,6 +25,39 @@ std::int64_t nextRefreshAfter(std::int64_t origin, std::int64_t period, std::int
     return origin + ((now - origin) / period + 1) * period;
 }
 
+namespace {
+// The refresh of the grid nearest `at`; a tie goes to the later one.
+std::int64_t nearestRefresh(std::int64_t origin, std::int64_t period, std::int64_t at) {
+    if (at <= origin)
+        return origin;
+    return origin + (at - origin + period / 2) / period * period;
+}
+} // namespace
+
+StepClock::StepClock(std::int64_t ticksPerSecond, std::uint32_t refreshHz, std::int64_t origin)
+    : origin_(origin), refreshPeriod_(refreshPeriodTicks(ticksPerSecond, refreshHz)),
+      stepTicks_(refreshPeriod_), stepParts_(1), base_(origin), steps_(0) {
+    if (pacingRefreshHz(refreshHz) > showStepsPerSecond && ticksPerSecond > 0) {
+        stepTicks_ = ticksPerSecond;
+        stepParts_ = showStepsPerSecond;
+    }
+}
+
+std::int64_t StepClock::nextStepAt(std::int64_t now) {
+    ++steps_;
+    const std::int64_t deadline = base_ + steps_ * stepTicks_ / stepParts_;
+    const std::int64_t shown = nearestRefresh(origin_, refreshPeriod_, deadline);
+    if (shown > now)
+        return shown;
+    // Late by less than a step, as when the thread was kept from the processor a moment:
+    // the next refresh, and the clock keeps its deadlines.
+    if (now - deadline < stepTicks_ / stepParts_)
+        return nextRefreshAfter(origin_, refreshPeriod_, now);
+    base_ = nextRefreshAfter(origin_, refreshPeriod_, now);
+    steps_ = 0;
+    return base_;
+}
+
 bool verticalBlankWaits(std::int64_t elapsedTicks, std::int64_t ticksPerSecond,
                         std::uint32_t waits) {
     if (waits == 0 || ticksPerSecond <= 0)

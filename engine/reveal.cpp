@@ -3,6 +3,7 @@
 #include "engine/random.h"
 
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <type_traits>
@@ -58,8 +59,8 @@ struct StepPlan {
     std::int32_t pictureWidth, pictureHeight;
     std::uint8_t* cells;
     std::int32_t mapWidth, mapHeight;
-    // The map's cells as bits, or null. A map of a large screen outgrows the processor's
-    // near cache, and most draws of a late step only ask it about a pixel already shown.
+    // The map's cells as bits. A map of a large screen outgrows the processor's near cache,
+    // and most draws of a late step only ask it about a pixel already shown.
     std::uint32_t* shown;
     bool cut;
     std::uint32_t backgroundKey;
@@ -72,6 +73,7 @@ struct StepPlan {
 
 // Checked is for a target that does not fit the buffers: every position is tested, and
 // draws and copies that fall outside are dropped. The random sequence stays the same.
+// Unchecked, it serves a step that finds no memory for the packed map.
 template <int Bytes, bool Checked> bool runStep(StepPlan& plan, const PixelFormat<Bytes> format) {
     // Everything the loops use is copied into locals first: the byte writes below could
     // alias the plan, and would make the compiler reload it after every pixel.
@@ -152,8 +154,8 @@ template <int Bytes, bool Checked> bool runStep(StepPlan& plan, const PixelForma
     return true;
 }
 
-// With scatter the draws are made in two passes over a short buffer: the first runs the
-// generator and the map and notes every write, the second makes the writes in the same order,
+// The draws are made in two passes over a short buffer: the first runs the generator and
+// the packed map and notes every write, the second makes the writes in the same order,
 // asking for the picture and screen lines of the writes a few places ahead. The first pass
 // touches neither surface, so the generator is never held up by a pixel far away in memory.
 struct PendingWrite {
@@ -200,7 +202,98 @@ template <int Bytes> class WriteBuffer {
     PendingWrite pending_[writesBuffered];
 };
 
-template <int Bytes> bool runScatterStep(StepPlan& plan, const PixelFormat<Bytes> format) {
+// A draw always begins on an even number of the sequence: its position takes a pair, and
+// each scatter copy of a new pixel another pair. So the position every pair would give as a
+// draw can be worked out before the draws are made, a block at a time, with no draw waiting
+// for the one before: the generator runs as `lanes` interleaved copies of itself (its
+// jump-ahead), and the draws then only look their positions up.
+constexpr std::uint32_t lanes = 8;
+constexpr std::uint32_t pairsPerBlock = 1024; // a multiple of `lanes`
+// Draws whose map word is asked for before they are made.
+constexpr std::uint32_t shownAhead = 16;
+static_assert(pairsPerBlock >= 2 * (1 + 255 + shownAhead),
+              "a block holds the longest draw and the look-ahead twice");
+
+// Four lanes in one vector register (SSE2 on the saver's processors).
+typedef std::uint32_t Lanes4 __attribute__((vector_size(16)));
+constexpr std::uint32_t lanesPerVector = 4;
+// Positions are scaled in the vectors only up to this bound: the product of a number and the
+// range then stays under 2^30, where the division by 32767 as shifts and adds is exact.
+constexpr std::uint32_t largestVectorBound = 32766;
+
+// upTo for four numbers at once: RandomGenerator::scaled of each lane's state.
+inline Lanes4 scaledLanes(Lanes4 state, std::uint32_t n) {
+    const Lanes4 r = (state >> 16) & 0x7FFFu;
+    const Lanes4 product = r * (n + 1u);
+    const Lanes4 quotient = (product + (product >> 15) + 1u) >> 15; // product / 32767
+    const Lanes4 largest = reinterpret_cast<Lanes4>(r == 32767u);
+    return (quotient & ~largest) | (Lanes4{n, n, n, n} & largest);
+}
+
+inline void storeLanes(std::uint32_t* to, Lanes4 values) {
+    std::memcpy(to, &values, sizeof(values));
+}
+
+class PairRing {
+  public:
+    PairRing(std::uint32_t state, std::uint32_t boundX, std::uint32_t boundY,
+             std::uint32_t mapWidth)
+        : before_(state), boundX_(boundX), boundY_(boundY), mapWidth_(mapWidth) {
+        for (std::uint32_t lane = 0; lane < lanes; ++lane) {
+            state = state * RandomGenerator::multiplier + RandomGenerator::increment;
+            laneX_[lane / lanesPerVector][lane % lanesPerVector] = state;
+            state = state * RandomGenerator::multiplier + RandomGenerator::increment;
+            laneY_[lane / lanesPerVector][lane % lanesPerVector] = state;
+        }
+    }
+
+    // Makes the pairs up to `taken` + the ring's size; the last pair taken stays, since it
+    // holds the generator's state.
+    void fill(std::uint32_t taken) {
+        constexpr RandomGenerator::Jump step = RandomGenerator::jump(2 * lanes);
+        for (; made_ + lanes < taken + pairsPerBlock; made_ += lanes) {
+            const std::uint32_t at = made_ & mask;
+            for (std::uint32_t v = 0; v < lanes / lanesPerVector; ++v) {
+                const std::uint32_t to = at + v * lanesPerVector;
+                const Lanes4 x = laneX_[v], y = laneY_[v];
+                storeLanes(xState_ + to, x);
+                storeLanes(yState_ + to, y);
+                const Lanes4 px = scaledLanes(x, boundX_), py = scaledLanes(y, boundY_);
+                storeLanes(px_ + to, px);
+                storeLanes(py_ + to, py);
+                storeLanes(cell_ + to, py * mapWidth_ + px);
+                laneX_[v] = x * step.multiply + step.add;
+                laneY_[v] = y * step.multiply + step.add;
+            }
+        }
+    }
+    std::uint32_t made() const { return made_; }
+
+    // The generator once `taken` pairs were taken.
+    std::uint32_t stateAfter(std::uint32_t taken) const {
+        return taken > 0 ? yState_[(taken - 1) & mask] : before_;
+    }
+
+    static std::uint32_t upToFrom(std::uint32_t state, std::uint32_t n) {
+        return RandomGenerator::scaled(RandomGenerator::resultOf(state), n);
+    }
+
+    static constexpr std::uint32_t mask = pairsPerBlock - 1;
+    // The pair's numbers, its position as a draw and that position's map cell.
+    std::uint32_t xState_[pairsPerBlock], yState_[pairsPerBlock];
+    std::uint32_t px_[pairsPerBlock], py_[pairsPerBlock], cell_[pairsPerBlock];
+
+  private:
+    const std::uint32_t before_; // the generator before the first pair
+    std::uint32_t made_ = 0;
+    const std::uint32_t boundX_, boundY_, mapWidth_;
+    Lanes4 laneX_[lanes / lanesPerVector], laneY_[lanes / lanesPerVector]; // each lane's next pair
+};
+static_assert((pairsPerBlock & (pairsPerBlock - 1)) == 0 && pairsPerBlock % lanes == 0 &&
+                  lanes % lanesPerVector == 0,
+              "ring positions are masked and filled a lane set at a time");
+
+template <int Bytes> bool runPackedStep(StepPlan& plan, const PixelFormat<Bytes> format) {
     using Coord = std::int32_t;
     const Coord originX = plan.originX, originY = plan.originY;
     const Coord left = static_cast<Coord>(plan.left), lastX = static_cast<Coord>(plan.lastX);
@@ -208,41 +301,42 @@ template <int Bytes> bool runScatterStep(StepPlan& plan, const PixelFormat<Bytes
     const Coord scatter = plan.scatter;
     const std::uint32_t scatterSpan = static_cast<std::uint32_t>(2 * plan.scatter);
     const std::uint32_t rows = plan.rows, columns = plan.columns;
-    const std::uint32_t boundX = plan.boundX, boundY = plan.boundY;
     const std::ptrdiff_t screenPitch = plan.screenPitch;
     const std::ptrdiff_t picturePitch = plan.picturePitch;
-    std::uint8_t* const cells = plan.cells;
     std::uint32_t* const shown = plan.shown;
-    const std::ptrdiff_t mapWidth = plan.mapWidth;
     const RevealStop* const stopRequested = plan.stopRequested;
     const std::uint32_t writesPerDraw = 1u + static_cast<std::uint32_t>(scatter);
+    const std::uint32_t pairsPerDraw = 1u + static_cast<std::uint32_t>(scatter);
     WriteBuffer<Bytes> writes(plan.screen, plan.picture, format, plan.cut, plan.backgroundKey);
 
-    RandomGenerator random = *plan.random;
+    PairRing pairs(plan.random->state, plan.boundX, plan.boundY,
+                   static_cast<std::uint32_t>(plan.mapWidth));
+    constexpr std::uint32_t mask = PairRing::mask;
+    std::uint32_t next = 0; // pairs taken
     for (std::uint32_t row = plan.firstRow; row < rows; ++row) {
         if (stopRequested != nullptr && stopRequested->requested()) {
             writes.flush();
-            *plan.random = random;
+            plan.random->state = pairs.stateAfter(next);
             plan.stoppedAt = row;
             return false;
         }
         for (std::uint32_t column = 0; column < columns; ++column) {
-            const std::uint32_t px = random.upTo(boundX);
-            const std::uint32_t py = random.upTo(boundY);
+            if (pairs.made() - next <= pairsPerDraw + shownAhead)
+                pairs.fill(next);
+            // Most of a late step's draws reveal nothing, so the draw a few ahead is likely
+            // to take the pair that many places on.
+            __builtin_prefetch(shown + (pairs.cell_[(next + shownAhead) & mask] >> 5), 1);
+            const std::uint32_t at = pairs.cell_[next & mask];
+            const std::uint32_t px = pairs.px_[next & mask], py = pairs.py_[next & mask];
+            ++next;
+            std::uint32_t& word = shown[at >> 5];
+            const std::uint32_t bit = std::uint32_t{1} << (at & 31);
+            if (word & bit)
+                continue;
+            word |= bit; // the cells follow when the step ends
+
             const Coord sx = originX + static_cast<Coord>(px);
             const Coord sy = originY + static_cast<Coord>(py);
-            const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(py) * mapWidth + px;
-            if (shown != nullptr) {
-                std::uint32_t& word = shown[static_cast<std::size_t>(at) >> 5];
-                const std::uint32_t bit = std::uint32_t{1} << (at & 31);
-                if (word & bit)
-                    continue;
-                word |= bit;
-            } else if (cells[at] != 0) {
-                continue;
-            }
-            cells[at] = 1;
-
             if (!writes.hasRoomFor(writesPerDraw))
                 writes.flush();
             const std::ptrdiff_t source = static_cast<std::ptrdiff_t>(py) * picturePitch +
@@ -250,104 +344,22 @@ template <int Bytes> bool runScatterStep(StepPlan& plan, const PixelFormat<Bytes
             writes.add(source, static_cast<std::ptrdiff_t>(sy) * screenPitch +
                                    static_cast<std::ptrdiff_t>(sx) * Bytes);
             for (Coord copy = 0; copy < scatter; ++copy) {
-                Coord qx = sx - scatter + static_cast<Coord>(random.upTo(scatterSpan));
+                Coord qx =
+                    sx - scatter +
+                    static_cast<Coord>(PairRing::upToFrom(pairs.xState_[next & mask], scatterSpan));
                 qx = qx < left ? left : (qx > lastX ? lastX : qx);
-                Coord qy = sy - scatter + static_cast<Coord>(random.upTo(scatterSpan));
+                Coord qy =
+                    sy - scatter +
+                    static_cast<Coord>(PairRing::upToFrom(pairs.yState_[next & mask], scatterSpan));
                 qy = qy < top ? top : (qy > lastY ? lastY : qy);
+                ++next;
                 writes.add(source, static_cast<std::ptrdiff_t>(qy) * screenPitch +
                                        static_cast<std::ptrdiff_t>(qx) * Bytes);
             }
         }
     }
     writes.flush();
-    *plan.random = random;
-    return true;
-}
-
-// Without scatter a draw takes exactly one pair of numbers from the generator, so the
-// positions of the draws to come are fixed by its state alone. A step then runs the generator
-// ahead of the draws, keeps the positions in a ring, and asks for their cache lines early:
-// the map cell as soon as a position is known, and the picture and screen pixels a few draws
-// later, once that cell has arrived and says the pixel is still hidden. The draws are made
-// exactly as in runStep; a prefetch changes nothing that is written. (With scatter, a new
-// pixel's copies take pairs first, and guessing the positions past them cost more than it
-// saved.)
-constexpr std::uint32_t pairsAhead = 32; // a power of two: the ring index is masked
-constexpr std::uint32_t pixelsAhead = 16;
-
-struct PendingPair {
-    std::uint32_t stateBefore; // the generator before the pair's first number
-    std::uint32_t px, py;      // the pair as a draw's position
-    std::size_t cell;          // and that position's index in the reveal map
-};
-
-template <int Bytes> bool runAheadStep(StepPlan& plan, const PixelFormat<Bytes> format) {
-    const std::uint32_t rows = plan.rows, columns = plan.columns;
-    const std::uint32_t boundX = plan.boundX, boundY = plan.boundY;
-    const std::int32_t originX = plan.originX, originY = plan.originY;
-    std::uint8_t* const screen = plan.screen;
-    const std::ptrdiff_t screenPitch = plan.screenPitch;
-    const std::uint8_t* const picture = plan.picture;
-    const std::ptrdiff_t picturePitch = plan.picturePitch;
-    std::uint8_t* const cells = plan.cells;
-    const std::size_t mapWidth = static_cast<std::size_t>(plan.mapWidth);
-    const bool cut = plan.cut;
-    const std::uint32_t backgroundKey = plan.backgroundKey;
-    const RevealStop* const stopRequested = plan.stopRequested;
-
-    PendingPair ring[pairsAhead];
-    RandomGenerator ahead = *plan.random;
-    std::uint32_t made = 0; // pairs put into the ring
-    auto makePair = [&] {
-        PendingPair& pair = ring[made++ & (pairsAhead - 1)];
-        pair.stateBefore = ahead.state;
-        pair.px = ahead.upTo(boundX);
-        pair.py = ahead.upTo(boundY);
-        pair.cell = std::size_t{pair.py} * mapWidth + pair.px;
-        __builtin_prefetch(cells + pair.cell, 1);
-    };
-    while (made < pairsAhead)
-        makePair();
-
-    std::uint32_t used = 0; // pairs taken out of the ring
-    for (std::uint32_t row = plan.firstRow; row < rows; ++row) {
-        if (stopRequested != nullptr && stopRequested->requested()) {
-            *plan.random = RandomGenerator{ring[used & (pairsAhead - 1)].stateBefore};
-            plan.stoppedAt = row;
-            return false;
-        }
-        for (std::uint32_t column = 0; column < columns; ++column) {
-            const PendingPair& soon = ring[(used + pixelsAhead) & (pairsAhead - 1)];
-            if (cells[soon.cell] == 0) {
-                __builtin_prefetch(picture + static_cast<std::ptrdiff_t>(soon.py) * picturePitch +
-                                   static_cast<std::ptrdiff_t>(soon.px) * Bytes);
-                __builtin_prefetch(
-                    screen +
-                        static_cast<std::ptrdiff_t>(originY + std::int32_t(soon.py)) * screenPitch +
-                        static_cast<std::ptrdiff_t>(originX + std::int32_t(soon.px)) * Bytes,
-                    1);
-            }
-            const PendingPair draw = ring[used++ & (pairsAhead - 1)];
-            makePair();
-
-            std::uint8_t& cell = cells[draw.cell];
-            if (cell != 0)
-                continue;
-            cell = 1;
-            const SourcePixel source =
-                format.read(picture + static_cast<std::ptrdiff_t>(draw.py) * picturePitch +
-                            static_cast<std::ptrdiff_t>(draw.px) * Bytes);
-            const bool background = cut && source.key == backgroundKey;
-            const std::int32_t sx = originX + std::int32_t(draw.px);
-            const std::int32_t sy = originY + std::int32_t(draw.py);
-            if (!background)
-                format.write(screen + static_cast<std::ptrdiff_t>(sy) * screenPitch +
-                                 static_cast<std::ptrdiff_t>(sx) * Bytes,
-                             source.out);
-        }
-    }
-    // The ring holds pairs made but not taken: the generator goes back to the first of them.
-    *plan.random = RandomGenerator{ring[used & (pairsAhead - 1)].stateBefore};
+    plan.random->state = pairs.stateAfter(next);
     return true;
 }
 
@@ -366,6 +378,9 @@ bool targetFits(const StepPlan& plan) {
     const std::int64_t drawHeight = std::int64_t{plan.boundY} + 1;
     if (drawWidth > largestSide || drawHeight > largestSide)
         return false;
+    // Map cells are numbered in 32 bits.
+    if (std::int64_t{plan.mapWidth} * plan.mapHeight > std::int64_t{UINT32_MAX})
+        return false;
     if (drawWidth > plan.mapWidth || drawHeight > plan.mapHeight || drawWidth > plan.pictureWidth ||
         drawHeight > plan.pictureHeight)
         return false;
@@ -378,29 +393,63 @@ bool targetFits(const StepPlan& plan) {
     return true;
 }
 
-// The map's cells packed into bits; empty when memory is short, and the step then asks the
-// map itself.
-std::unique_ptr<std::uint32_t[]> packShown(const RevealMapView& map) {
-    const std::size_t count = static_cast<std::size_t>(map.width) * map.height;
-    std::unique_ptr<std::uint32_t[]> words(new (std::nothrow) std::uint32_t[(count + 31) / 32]);
-    if (!words)
-        return words;
-    const std::uint8_t* cells = map.cells;
-    std::size_t i = 0;
-    for (std::size_t w = 0; w < count / 32; ++w, i += 32) {
-        std::uint32_t word = 0;
-        for (std::uint32_t b = 0; b < 32; ++b)
-            word |= std::uint32_t{cells[i + b] != 0} << b;
-        words[w] = word;
+// The map's cells packed into bits, and a copy of them as they were, so that the cells a
+// step reveals can be written back in address order when it ends; empty when memory is short,
+// and the step then asks and marks the map itself. A step at 3840 x 2160 marks millions of
+// cells, and marking them where they are drawn costs a cache miss each.
+class PackedMap {
+  public:
+    explicit PackedMap(const RevealMapView& map)
+        : cells_(map.cells),
+          count_(static_cast<std::size_t>(map.width) * static_cast<std::size_t>(map.height)),
+          words_((count_ + 31) / 32), bits_(new (std::nothrow) std::uint32_t[2 * words_]) {
+        if (!bits_)
+            return;
+        std::size_t i = 0;
+        for (std::size_t w = 0; w < count_ / 32; ++w, i += 32)
+            bits_[w] = packWord(cells_ + i);
+        if (i < count_) {
+            std::uint32_t word = 0;
+            for (std::uint32_t b = 0; i + b < count_; ++b)
+                word |= std::uint32_t{cells_[i + b] != 0} << b;
+            bits_[count_ / 32] = word;
+        }
+        std::memcpy(bits_.get() + words_, bits_.get(), words_ * sizeof(std::uint32_t));
     }
-    if (i < count) {
-        std::uint32_t word = 0;
-        for (std::uint32_t b = 0; i + b < count; ++b)
-            word |= std::uint32_t{cells[i + b] != 0} << b;
-        words[count / 32] = word;
+
+    std::uint32_t* bits() const { return bits_.get(); }
+
+    // Marks the cells whose bits the step set.
+    void writeBack() const {
+        if (!bits_)
+            return;
+        const std::uint32_t* before = bits_.get() + words_;
+        for (std::size_t w = 0; w < words_; ++w) {
+            for (std::uint32_t added = bits_[w] & ~before[w]; added != 0; added &= added - 1)
+                cells_[w * 32 + static_cast<std::size_t>(__builtin_ctz(added))] = 1;
+        }
     }
-    return words;
-}
+
+  private:
+    // Eight cells at a time: a nonzero byte becomes 1, and the multiply gathers the eight
+    // ones into the top byte, the first cell in its lowest bit.
+    static std::uint32_t packWord(const std::uint8_t* cells) {
+        constexpr std::uint64_t low7 = 0x7F7F7F7F7F7F7F7Full, ones = 0x0101010101010101ull;
+        constexpr std::uint64_t gather = 0x0102040810204080ull;
+        std::uint32_t word = 0;
+        for (std::uint32_t part = 0; part < 4; ++part) {
+            std::uint64_t eight;
+            std::memcpy(&eight, cells + 8 * part, sizeof(eight));
+            eight = ((((eight & low7) + low7) | eight) >> 7) & ones;
+            word |= static_cast<std::uint32_t>((eight * gather) >> 56) << (8 * part);
+        }
+        return word;
+    }
+
+    std::uint8_t* const cells_;
+    const std::size_t count_, words_;
+    const std::unique_ptr<std::uint32_t[]> bits_; // the bits, then their copy
+};
 
 template <int Bytes>
 bool revealAtDepth(StepPlan& plan, const SurfaceView& screen, const SurfaceView& picture,
@@ -411,14 +460,17 @@ bool revealAtDepth(StepPlan& plan, const SurfaceView& screen, const SurfaceView&
     PixelFormat<Bytes> format{options.channelMap, options.psychedeliaLevel != 0};
     plan.cut = options.cutBackground && picture.width > 0 && picture.height > 0;
     plan.backgroundKey = plan.cut ? format.read(picture.bits).key : 0;
-    if (targetFits(plan)) {
-        if (plan.scatter == 0)
-            return runAheadStep<Bytes>(plan, format);
-        const std::unique_ptr<std::uint32_t[]> shown = packShown(revealMap);
-        plan.shown = shown.get();
-        return runScatterStep<Bytes>(plan, format);
-    }
-    return runStep<Bytes, true>(plan, format);
+    if (!targetFits(plan))
+        return runStep<Bytes, true>(plan, format);
+    if (plan.boundX > largestVectorBound || plan.boundY > largestVectorBound)
+        return runStep<Bytes, false>(plan, format);
+    const PackedMap packed(revealMap);
+    if (packed.bits() == nullptr)
+        return runStep<Bytes, false>(plan, format);
+    plan.shown = packed.bits();
+    const bool finished = runPackedStep<Bytes>(plan, format);
+    packed.writeBack();
+    return finished;
 }
 
 } // namespace

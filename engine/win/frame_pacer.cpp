@@ -32,10 +32,30 @@ std::int64_t performanceCounter() {
     return counter.QuadPart;
 }
 
-std::uint32_t displayRefreshHz() {
+// Rates the test build can make every display report ("refresh-144" and so on).
+constexpr std::uint32_t seamRefreshRates[] = {50, 75, 120, 144, 240};
+
+std::uint32_t seamRefreshHz() {
+    for (std::uint32_t hz : seamRefreshRates) {
+        char name[16];
+        std::snprintf(name, sizeof(name), "refresh-%u", static_cast<unsigned>(hz));
+        if (testSeamArmed(name))
+            return hz;
+    }
+    return 0;
+}
+
+std::uint32_t displayRefreshHz(HMONITOR monitor) {
+    if (const std::uint32_t hz = seamRefreshHz())
+        return hz;
+    MONITORINFOEXA info = {};
+    info.cbSize = sizeof(info);
+    const char* device = nullptr;
+    if (monitor && GetMonitorInfoA(monitor, &info))
+        device = info.szDevice;
     DEVMODEA mode = {};
     mode.dmSize = sizeof(mode);
-    if (!EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode))
+    if (!EnumDisplaySettingsA(device, ENUM_CURRENT_SETTINGS, &mode))
         return pacingRefreshHz(0);
     return pacingRefreshHz(mode.dmDisplayFrequency);
 }
@@ -75,10 +95,10 @@ void writeLine(HANDLE file, const char* text) {
 } // namespace
 
 FramePacer::FramePacer(IDirectDraw2* directDraw, RenderControl& control,
-                       const std::string& paceLogName)
+                       const std::string& paceLogName, HMONITOR monitor)
     : control_(control) {
     ticksPerSecond_ = performanceFrequency();
-    refreshHz_ = displayRefreshHz();
+    refreshHz_ = displayRefreshHz(monitor);
     period_ = refreshPeriodTicks(ticksPerSecond_, refreshHz_);
     if (blankWaitIsReal(directDraw))
         directDraw_ = directDraw;
@@ -89,6 +109,7 @@ FramePacer::FramePacer(IDirectDraw2* directDraw, RenderControl& control,
         timerPeriodRaised_ = timeBeginPeriod(timerPeriodMs) == TIMERR_NOERROR;
     }
     origin_ = now();
+    clock_ = StepClock(ticksPerSecond_, refreshHz_, origin_);
     if (testSeamArmed("pace-log")) {
         paceLog_ = openPaceLog(paceLogName);
         if (paceLog_ != INVALID_HANDLE_VALUE) {
@@ -127,14 +148,14 @@ void FramePacer::notePicture() {
     record('P');
 }
 
-bool FramePacer::waitOnTimer() {
+bool FramePacer::waitOnTimer(std::int64_t dueAt) {
     const std::int64_t at = now();
-    const std::int64_t ahead = nextRefreshAfter(origin_, period_, at) - at;
+    const std::int64_t ahead = dueAt > at ? dueAt - at : 0;
     LARGE_INTEGER due;
     // Relative due times are negative, in 100-ns units; never zero, which would not wait.
     due.QuadPart = -(ahead * hundredNsPerSecond / ticksPerSecond_ + 1);
     if (!timer_ || !SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE))
-        return control_.sleep(static_cast<DWORD>(1000 / refreshHz_));
+        return control_.sleep(static_cast<DWORD>(ahead * 1000 / ticksPerSecond_));
     return control_.waitForTimer(timer_, paceWaitBoundMs);
 }
 
@@ -142,12 +163,18 @@ bool FramePacer::waitForNextRefresh(PacedFrame frame) {
     record(static_cast<char>(frame));
     if (testSeamArmed("unpaced-frames"))
         return control_.checkpoint();
+    const std::int64_t at = now();
+    const std::int64_t due = clock_.nextStepAt(at);
     if (!directDraw_)
-        return waitOnTimer();
-    // The blank comes within one refresh; a pending stop or hold is answered first.
-    if (!control_.checkpoint())
-        return false;
-    if (FAILED(directDraw_->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr)))
-        return waitOnTimer();
+        return waitOnTimer(due);
+    // A blank comes within one refresh; a pending stop or hold is answered first. The step
+    // waits the blanks up to its refresh: one at 60 Hz, two or three in turn at 144 Hz.
+    const std::int64_t blanks = (due - at + period_ - 1) / period_;
+    for (std::int64_t blank = 0; blank < (blanks > 1 ? blanks : 1); ++blank) {
+        if (!control_.checkpoint())
+            return false;
+        if (FAILED(directDraw_->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr)))
+            return waitOnTimer(due);
+    }
     return control_.checkpoint();
 }

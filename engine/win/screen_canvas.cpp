@@ -85,8 +85,8 @@ class ScreenCanvas : public RendererCanvas {
             appendTestLog(deafSeam, "deaf.log", "deaf");
             Sleep(deafStretchMs);
         }
-        return loadPictureToSurface(on_.picture, pathOf(fileName).c_str(), format,
-                                    cutBackground, decodeFence());
+        return loadPictureToSurface(on_.picture, pathOf(fileName).c_str(), format, cutBackground,
+                                    decodeFence());
     }
     void pictureStarted(bool shown) override {
         recovery_.pictureStarted();

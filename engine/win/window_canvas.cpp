@@ -56,7 +56,8 @@ WindowCanvas::WindowCanvas(Renderer& renderer, HWND window, std::int32_t width, 
                  renderer.rememberedSlot().name, renderer.rememberedSlot().searchDone),
       stop_(renderer.control()),
       // Its own timer: a window has no vertical blank to wait for.
-      pacer_(nullptr, renderer.control(), renderer.testLogName("pace")),
+      pacer_(nullptr, renderer.control(), renderer.testLogName("pace"),
+             MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST)),
       waterHeap_(windowsSurfaceHeap), water_(waterHeap_) {
     // Made at start, in one piece: a 32-bit process may not find two more screens' worth
     // of memory later.

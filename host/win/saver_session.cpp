@@ -20,3 +20,17 @@ bool SaverSession::loadStored() {
                      &stored_.skippedPictures);
     return true;
 }
+
+void SaverSession::displayStateChanged(DisplayState state) {
+    switch (displayHold_.onState(state)) {
+    case DisplayPowerHold::Change::Hold:
+        for (std::size_t screen = 0; screen < renderers_.size(); ++screen)
+            renderers_[screen].askHold();
+        break;
+    case DisplayPowerHold::Change::Release:
+        renderers_.releaseAll();
+        break;
+    case DisplayPowerHold::Change::None:
+        break;
+    }
+}

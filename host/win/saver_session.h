@@ -6,8 +6,10 @@
 #include "engine/reveal.h"
 #include "engine/win/render_target.h"
 #include "engine/win/renderer.h"
+#include "host/display_power.h"
 #include "host/shutdown_plan.h"
 #include "host/win/display.h"
+#include "host/win/display_power_notify.h"
 #include "settings/win/settings_store.h"
 
 #include <windows.h>
@@ -82,6 +84,13 @@ class SaverSession {
     void noteWallpaperNotice(std::string failures) { wallpaperNotice_ = std::move(failures); }
     std::string takeWallpaperNotice() { return std::exchange(wallpaperNotice_, std::string()); }
 
+    // The full-screen window registers for the display's power notifications; what one of
+    // them says holds every renderer at its next safe point while the display is off, and
+    // lets them go on where they were once it is on or dimmed. Window thread only; the
+    // window thread never waits for the holds, so input still ends the run at once.
+    void watchDisplayPower(HWND window) { displayPower_ = DisplayPowerNotifications(window); }
+    void displayStateChanged(DisplayState state);
+
   private:
     const bool saver_;
     const bool preview_;
@@ -93,6 +102,8 @@ class SaverSession {
     StoredSettings stored_;
     ShutdownOnce shutdownOnce_;
     std::string wallpaperNotice_;
+    DisplayPowerNotifications displayPower_;
+    DisplayPowerHold displayHold_;
     // Last: the renderers' threads draw on the display, so they go first.
     ScreenDisplay display_;
     RendererSet renderers_;

@@ -1,6 +1,7 @@
 #include "host/win/saver_window.h"
 
 #include "host/win/display.h"
+#include "host/win/display_power_notify.h"
 #include "host/win/home_page_launch.h"
 #include "host/win/monitor_covers.h"
 #include "engine/win/test_seams.h"
@@ -105,6 +106,13 @@ LRESULT SaverWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DISPLAYCHANGE:
         onDisplayChange();
         return 0;
+    case WM_POWERBROADCAST:
+        session_.displayStateChanged(displayStateOfBroadcast(wParam, lParam));
+        return TRUE;
+    case displayPowerTestMessage:
+        if (testSeamArmed("display-power"))
+            session_.displayStateChanged(displayStateOfTestMessage(wParam));
+        return 0;
     default:
         return DefWindowProcA(window_, message, wParam, lParam);
     }
@@ -116,6 +124,8 @@ void SaverWindow::end() {
 
 LRESULT SaverWindow::onCreate() {
     pointerDrift_ = PointerDrift();
+    if (session_.saver())
+        session_.watchDisplayPower(window_);
     if (session_.preview())
         tracker_.start(session_.place(), window_);
     return 0;

@@ -1,12 +1,13 @@
 // Plays whole drops in-process on the real screen surfaces and reports their frame rate for
 // every wave size, beside the rate of frames that only take the same patch to the screen;
 // then plays drops paced at the display's refresh, as the saver does, and reports how long
-// each lasts beside frames / refresh rate.
+// each lasts beside frames / the show's 60 steps a second.
 // Usage: probe_ripple_rate [drops per size] [paced drops per size] [wave size...]
 // Output per size, medians over the drops: "ripple SIZE SIDE FRAMES SECONDS FPS" and
 // "blit SIZE SIDE FRAMES SECONDS FPS"; then per size "pacer HZ VBLANK" once and
 // "paced SIZE FRAMES SECONDS EXPECTED_SECONDS" with the median drop.
 #include "engine/drop_geometry.h"
+#include "engine/frame_schedule.h"
 #include "engine/random.h"
 #include "engine/surface_heap.h"
 #include "engine/win/drop_ripple.h"
@@ -210,7 +211,7 @@ int main(int argc, char** argv) {
             pacerShown = true;
         }
         std::printf("paced %u %d %.4f %.4f\n", unsigned(size), frames, median(durations),
-                    double(frames) / run.refreshHz);
+                    double(frames) / showStepsPerSecond);
         std::fflush(stdout);
     }
     primarySurface = nullptr;

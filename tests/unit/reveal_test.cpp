@@ -461,6 +461,8 @@ TEST(Reveal, DrawsPlannedAheadLeaveTheSameScreenMapAndGenerator) {
         {24, 20, 16, 12, 16, 12, {5, 3, 6, 4, 5, 3}},
         // Long rows in a wider map and picture, at an origin inside the screen.
         {340, 30, 320, 24, 330, 26, {7, 2, 307, 22, 7, 2}},
+        // Rows wider than the positions worked out four at a time can scale exactly.
+        {50011, 3, 50001, 2, 50001, 2, {0, 0, 50001, 2, 0, 0}},
     };
     for (std::uint32_t bitCount : depths) {
         for (const Case& c : cases) {

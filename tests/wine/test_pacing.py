@@ -3,6 +3,7 @@ screen, read from the test build's pace log (every paced frame with the time it 
 screen) or from the drop probe, and a key in the middle of a paced drop."""
 
 import os
+import time
 
 import pictures
 from winebench import BUILD, SAVER_CLASS, expect, options, settings_bytes, wait_for
@@ -13,6 +14,9 @@ CANCEL = 2
 REVEAL_STEPS = 13
 FRAMES_PER_DROP = {0: 130, 1: 240, 2: 360, 3: 440, 4: 560}
 DROP_TOLERANCE = 0.15
+# The show's clock: a drop lasts its frames at 60 a second on any display.
+STEPS_PER_SECOND = 60
+FAST_DISPLAY_TOLERANCE = 0.05
 
 
 class PaceLog:
@@ -86,21 +90,30 @@ def check_reveal_and_drops(log, cycle, wave_size, what):
            % (what, REVEAL_STEPS, reveal_refreshes))
 
 
-@options(seams=["pace-log"])
-def test_default_settings_keep_each_picture_five_seconds_at_sixty_hertz(bench):
+def check_default_pictures(bench, refresh_hz, what):
     # The defaults: one drop of wave size 2 per picture, no hold.
     saver = start_with_pictures(bench)
     log = wait_for(lambda: pictures_logged(bench, 2), 45, "two pictures in the pace log",
                    interval=0.5)
     bench.key("a")
     expect(saver.wait(30), 0, "exit code")
-    expect(log.refresh_hz, 60, "refresh rate paced at on a screen that reports none")
+    expect(log.refresh_hz, refresh_hz, "refresh rate paced at " + what)
     starts = [t for kind, t in log.marks if kind == "P"]
     for number, (began, ended) in enumerate(zip(starts, starts[1:]), 1):
         expect(ended - began >= 5.0, True,
                "picture %d on screen at least 5 s, saw %.2f s" % (number, ended - began))
     for number, cycle in enumerate(log.pictures(), 1):
         check_reveal_and_drops(log, cycle, 2, "picture %d" % number)
+
+
+@options(seams=["pace-log"])
+def test_default_settings_keep_each_picture_five_seconds_at_sixty_hertz(bench):
+    check_default_pictures(bench, 60, "on a screen that reports none")
+
+
+@options(seams=["pace-log", "refresh-144"])
+def test_default_settings_keep_each_picture_five_seconds_on_a_144_hertz_display(bench):
+    check_default_pictures(bench, 144, "on a screen that reports 144 Hz")
 
 
 @options(seams=["pace-log"])
@@ -147,19 +160,30 @@ def paced_drop_durations(bench, *sizes):
                               for f in lines if f and f[0] == "paced"}
 
 
-def check_drop_durations(bench, sizes, what):
-    refresh_hz, drops = paced_drop_durations(bench, *sizes)
-    expect(refresh_hz, 60, "%s: refresh rate paced at" % what)
+def check_drop_durations(bench, sizes, what, refresh_hz=60, tolerance=DROP_TOLERANCE):
+    paced_hz, drops = paced_drop_durations(bench, *sizes)
+    expect(paced_hz, refresh_hz, "%s: refresh rate paced at" % what)
     expect(sorted(drops), sorted(sizes), "%s: wave sizes measured" % what)
     for size, (frames, lasted, expected) in sorted(drops.items()):
         expect(frames, FRAMES_PER_DROP[size], "%s: frames of a wave-size-%d drop" % (what, size))
-        expect(abs(lasted - expected) <= DROP_TOLERANCE * expected, True,
-               "%s: wave-size-%d drop lasting %.3f s in the process, frames / refresh %.3f s "
-               "(within %d %%)" % (what, size, lasted, expected, DROP_TOLERANCE * 100))
+        expect(abs(expected - frames / STEPS_PER_SECOND) < 1e-3, True,
+               "%s: the probe's expected duration %.3f s is frames / 60" % (what, expected))
+        expect(abs(lasted - expected) <= tolerance * expected, True,
+               "%s: wave-size-%d drop lasting %.3f s in the process, frames / 60 %.3f s "
+               "(within %d %%)" % (what, size, lasted, expected, tolerance * 100))
 
 
 def test_a_drop_lasts_its_frames_at_the_refresh_rate(bench):
     check_drop_durations(bench, (0, 1), "32-bit screen")
+
+
+@options(seams=["refresh-75"])
+def test_drops_last_as_long_on_displays_faster_than_sixty_hertz(bench):
+    # The probe links the test build; each run arms the rate its display reports.
+    for refresh_hz in (75, 120, 144, 240):
+        bench.seams = ["refresh-%d" % refresh_hz]
+        check_drop_durations(bench, (0, 1), "a display at %d Hz" % refresh_hz, refresh_hz,
+                             FAST_DISPLAY_TOLERANCE)
 
 
 @options(depth=8)
@@ -188,3 +212,69 @@ def test_a_paced_wait_answers_a_hold_and_a_stop_at_once(bench):
     expect(int(said["frames_after_release"]) > 0, True, "paced frames after the release")
     expect(int(said["paced_stop_ms"]) < 1000 and said["paced_ended"] == "1", True,
            "paced frames ended by a stop, in %s ms" % said["paced_stop_ms"])
+
+
+DISPLAY_POWER_MESSAGE = 0x8000 + 7  # the test build's stand-in, WM_APP + 7
+DISPLAY_OFF, DISPLAY_ON, DISPLAY_DIMMED = 0, 1, 2
+HELD_SECONDS = 3.0
+# While held the saver waits in messages and events only; a tick or two of the clock's
+# counting is noise.
+HELD_CPU_SHARE = 0.01
+
+
+def cpu_seconds(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def frames_of_last_picture(bench):
+    """The pace log, the pictures begun so far and the ripple frames of the last one."""
+    log = read_pace_log(bench)
+    starts = [i for i, (kind, _) in enumerate(log.marks) if kind == "P"]
+    if not starts:
+        return log, 0, 0
+    return log, len(starts), sum(1 for kind, _ in log.marks[starts[-1]:] if kind == "F")
+
+
+@options(seams=["pace-log", "display-power"])
+def test_display_off_holds_the_show_and_on_resumes_it_where_it_was(bench):
+    saver = start_with_pictures(bench, wave_size=4)
+    window = bench.find_window(cls=SAVER_CLASS).hwnd
+    wait_for(lambda: frames_of_last_picture(bench)[2] >= 60, 45, "a drop a second under way",
+             interval=0.2)
+
+    def switch(state):
+        bench.driver("post", window, DISPLAY_POWER_MESSAGE, state)
+
+    switch(DISPLAY_OFF)
+    time.sleep(0.5)
+    _, picture, frames_before = frames_of_last_picture(bench)
+    used_before, began = cpu_seconds(saver.pid), time.monotonic()
+    time.sleep(HELD_SECONDS)
+    share = (cpu_seconds(saver.pid) - used_before) / (time.monotonic() - began)
+    _, _, frames_held = frames_of_last_picture(bench)
+    expect(frames_held, frames_before, "ripple frames while the display is off")
+    expect(share <= HELD_CPU_SHARE, True,
+           "processor time while the display is off: %.1f %% of one core" % (share * 100))
+
+    switch(DISPLAY_DIMMED)  # a dimmed display is still seen: the show goes on
+    wait_for(lambda: frames_of_last_picture(bench)[2] > frames_held + 30, 10,
+             "frames again once the display is dimmed", interval=0.2)
+    switch(DISPLAY_OFF)
+    time.sleep(0.5)
+    switch(DISPLAY_ON)
+    log = wait_for(lambda: (lambda found: found[0] if found[1] > picture else None)(
+        frames_of_last_picture(bench)), 30, "the picture after the held drop", interval=0.5)
+    # The drop went on where it was each time: its picture has all its frames.
+    frames = sum(1 for kind, _ in log.pictures()[picture - 1] if kind == "F")
+    expect(frames, FRAMES_PER_DROP[4], "frames of the drop held twice")
+
+    # Held again, a key still ends the saver at once.
+    switch(DISPLAY_OFF)
+    time.sleep(0.5)
+    pressed = time.monotonic()
+    bench.key("a")
+    expect(saver.wait(30), 0, "exit code of the saver ended by a key while held")
+    expect(time.monotonic() - pressed < 3.0, True,
+           "the saver ended %.1f s after the key" % (time.monotonic() - pressed))
