@@ -7,10 +7,12 @@ A third run, paced with the longest usage period (36 drops per picture), shows w
 drops alone cost, so that the rest of the default figure is the per-picture work (loading,
 fitting and the 13 reveal steps). A fourth, paced, shows a folder of three files in formats
 the default settings accept, with content that no check accepts: what the saver costs while
-every picture fails to load.
+every picture fails to load. A fifth run, "two", has a second monitor of the same size beside
+the primary (the two-monitor bench: Xephyr with Xinerama), which shows a picture show of its
+own; set beside "paced" it gives what the second monitor costs.
 
     python3 bench/cpu_use.py [--seconds N] [--sizes 1024x768,1920x1080] [--json FILE]
-                             [--runs unpaced,paced,drops,broken]
+                             [--runs unpaced,paced,drops,broken,two]
 
 Each figure is the user and system time of the Windows program's process (from
 /proc/PID/stat) over N seconds after a 3-second start, as a share of one core; beside it
@@ -47,9 +49,10 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / TICKS
 
 
-def measure(width, height, paced, seconds, broken=False, **fields):
+def measure(width, height, paced, seconds, broken=False, monitors=1, **fields):
     seams = None if paced else ["unpaced-frames"]
-    with Bench("cpu-use", width=width, height=height, seams=seams) as bench:
+    with Bench("cpu-use", width=width, height=height, seams=seams, monitors=monitors,
+               second_size=(width, height)) as bench:
         images = bench.unix_path(bench.images_dir)
         if broken:
             for name in BROKEN_NAMES:
@@ -62,7 +65,8 @@ def measure(width, height, paced, seconds, broken=False, **fields):
         saver = bench.start_scr("/s")
         bench.wait_window(cls=SAVER_CLASS, timeout=60, proc=saver)
         time.sleep(SETTLE_S)
-        xvfb = bench._xvfb.pid
+        # The X server the saver draws on: Xephyr holds both monitors of the two.
+        xvfb = (bench._xephyr if monitors == 2 else bench._xvfb).pid
         saver0, x0, began = cpu_seconds(saver.pid), cpu_seconds(xvfb), time.monotonic()
         time.sleep(seconds)
         saver1, x1, ended = cpu_seconds(saver.pid), cpu_seconds(xvfb), time.monotonic()
@@ -70,6 +74,7 @@ def measure(width, height, paced, seconds, broken=False, **fields):
         code = saver.wait(30)
     span = ended - began
     return {"width": width, "height": height, "paced": paced, "seconds": span,
+            "monitors": monitors,
             "drop_period": fields.get("drop_period", DEFAULT_DROP_PERIOD),
             "broken": broken, "saver_cpu_s": saver1 - saver0, "xvfb_cpu_s": x1 - x0, "exit": code,
             "saver_share": (saver1 - saver0) / span, "xvfb_share": (x1 - x0) / span,
@@ -77,6 +82,8 @@ def measure(width, height, paced, seconds, broken=False, **fields):
 
 
 def label(run):
+    if run.get("monitors", 1) == 2:
+        return "paced, two monitors of this size"
     if run.get("broken"):
         return "paced, every picture broken"
     if not run["paced"]:
@@ -102,7 +109,8 @@ def main():
     parser.add_argument("--sizes", default="1024x768,1920x1080")
     parser.add_argument("--json", help="also write the raw figures to this file")
     parser.add_argument("--runs", default="unpaced,paced,drops,broken",
-                        help="which of the four runs to make for each size")
+                        help="which of the runs (unpaced, paced, drops, broken, two) to make "
+                        "for each size")
     args = parser.parse_args()
     wanted = set(args.runs.split(","))
     if not glob.glob(os.path.join(SAMPLES, "*.*")):
@@ -119,6 +127,8 @@ def main():
                                 drop_period=DROPS_ONLY_PERIOD))
         if "broken" in wanted:
             runs.append(measure(width, height, True, args.seconds, broken=True))
+        if "two" in wanted:
+            runs.append(measure(width, height, True, args.seconds, monitors=2))
     if args.json:
         with open(args.json, "w") as f:
             json.dump(runs, f, indent=1)

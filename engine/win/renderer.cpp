@@ -31,8 +31,9 @@ std::uint32_t seedFor(unsigned screen) {
 
 } // namespace
 
-Renderer::Renderer(unsigned screen, FolderResolver fullFolder)
-    : screen_(screen), fullFolder_(fullFolder), control_(holdLogName_) {
+Renderer::Renderer(unsigned screen, FolderResolver fullFolder, DecodeGate* sharedGate)
+    : screen_(screen), fullFolder_(fullFolder), control_(holdLogName_),
+      decodeGate_(sharedGate ? *sharedGate : ownGate_) {
     std::snprintf(holdLogName_, sizeof(holdLogName_), "%s", testLogName("hold").c_str());
 }
 
@@ -98,13 +99,13 @@ void Renderer::runShow() {
 }
 
 RendererSet::RendererSet(Renderer::FolderResolver fullFolder) : fullFolder_(fullFolder) {
-    renderers_.push_back(std::make_unique<Renderer>(0, fullFolder));
+    renderers_.push_back(std::make_unique<Renderer>(0, fullFolder, &decodeGate_));
 }
 
 Renderer* RendererSet::add() {
     try {
-        auto renderer =
-            std::make_unique<Renderer>(static_cast<unsigned>(renderers_.size()), fullFolder_);
+        auto renderer = std::make_unique<Renderer>(static_cast<unsigned>(renderers_.size()),
+                                                   fullFolder_, &decodeGate_);
         // The shows share the folder and the settings as they stand now.
         const SettingsChange latest = primary().settings().latest();
         renderer->settings().seed(latest.record, latest.imagesFolder);

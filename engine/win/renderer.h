@@ -19,6 +19,21 @@
 
 class Renderer;
 
+// One picture decoded at a time across the renderers of a session: a large picture takes
+// hundreds of megabytes while it decodes, and a 32-bit process has room for one such at once.
+class DecodeGate {
+  public:
+    DecodeGate() { InitializeCriticalSection(&lock_); }
+    ~DecodeGate() { DeleteCriticalSection(&lock_); }
+    DecodeGate(const DecodeGate&) = delete;
+    DecodeGate& operator=(const DecodeGate&) = delete;
+    void enter() { EnterCriticalSection(&lock_); }
+    void leave() { LeaveCriticalSection(&lock_); }
+
+  private:
+    CRITICAL_SECTION lock_;
+};
+
 // Makes what a renderer's show draws on. Called on the render thread as the show starts; the
 // thread owns the canvas until the show ends. Null when there is nothing to draw on.
 class CanvasMaker {
@@ -34,7 +49,9 @@ class Renderer {
     using FolderResolver = std::string (*)(const std::string& folder);
 
     // `screen` is 0 for the primary; it tells the renderers' shows and test logs apart.
-    Renderer(unsigned screen, FolderResolver fullFolder);
+    // `sharedGate`, which outlives the renderer, is taken around its decodes; without one
+    // the renderer decodes alone behind a gate of its own.
+    Renderer(unsigned screen, FolderResolver fullFolder, DecodeGate* sharedGate = nullptr);
     // Waits for the thread's end: it uses every member. A thread that may still be inside a
     // decode is left to the process's end by the session, which then never gets here.
     ~Renderer();
@@ -55,6 +72,11 @@ class Renderer {
     const char* rememberedPicture() const { return rememberedName_; }
     // The picture the show is decoding now, for the fault backstop.
     const PictureUnderDecode& pictureUnderDecode() const { return underDecode_; }
+    // Where the show keeps it, for the canvas of a screen that starts further on from it.
+    RememberedPicture rememberedSlot() { return {rememberedName_, &rememberedSearchDone_}; }
+    const SkippedPictures* skippedPictures() const { return skipped_; }
+    // Taken around every decode of the session's renderers.
+    DecodeGate& decodeGate() { return decodeGate_; }
 
     // Starts the thread at `priority` on the canvases `maker` makes; false when no thread
     // could start. Only while no thread runs.
@@ -99,6 +121,8 @@ class Renderer {
     char holdLogName_[24] = {};
     RenderControl control_;
     SettingsMailbox settings_;
+    DecodeGate ownGate_;
+    DecodeGate& decodeGate_; // the shared gate, or its own
     char rememberedName_[lastPictureNameSize] = {};
     std::uint8_t rememberedSearchDone_ = 1;
     const SkippedPictures* skipped_ = nullptr;
@@ -152,5 +176,6 @@ class RendererSet {
 
   private:
     Renderer::FolderResolver fullFolder_;
+    DecodeGate decodeGate_; // outlives every renderer
     std::vector<std::unique_ptr<Renderer>> renderers_;
 };

@@ -59,22 +59,30 @@ class DetachedListing : public FolderListing {
     RenderControl& control_;
 };
 
-// Reads and decodes a picture detached from the render control.
+// Reads and decodes a picture detached from the render control, and alone among the
+// session's renderers: the gate is given back before the thread may park.
 class RenderDecodeFence : public DecodeFence {
   public:
-    explicit RenderDecodeFence(RenderControl& control) : control_(control) {}
-    void detach() const override { control_.detach(); }
-    bool attach() const override { return control_.attach(); }
+    RenderDecodeFence(RenderControl& control, DecodeGate& gate) : control_(control), gate_(gate) {}
+    void detach() const override {
+        control_.detach();
+        gate_.enter();
+    }
+    bool attach() const override {
+        gate_.leave();
+        return control_.attach();
+    }
 
   private:
     RenderControl& control_;
+    DecodeGate& gate_;
 };
 
 class RendererCanvas : public ShowCanvas {
   public:
     explicit RendererCanvas(Renderer& renderer)
         : renderer_(renderer), folder_(renderer.folderResolver()),
-          walk_(folder_, renderer.control()), fence_(renderer.control()) {}
+          walk_(folder_, renderer.control()), fence_(renderer.control(), renderer.decodeGate()) {}
 
     bool checkpoint() override { return control().checkpoint(); }
     bool takeSettingsChange(SettingsChange& change) override {

@@ -6,6 +6,7 @@
 #include "host/win/home_page_launch.h"
 #include "host/win/saver_session.h"
 #include "host/win/monitor_covers.h"
+#include "settings/win/monitor_setting_store.h"
 #include "host/win/saver_window.h"
 #include "host/win/shutdown.h"
 #include "resources/resource_ids.h"
@@ -149,7 +150,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR argumen
         runPreviewLoop(saverWindow);
     } else if (session.saver()) {
         {
-            MonitorCovers covers(instance, saverWindow);
+            // A chosen video mode keeps the other monitors black.
+            const bool everyMonitor =
+                readPicturesOnEveryMonitor() && !session.display().modeChanged();
+            MonitorCovers covers(instance, saverWindow,
+                                 everyMonitor ? &session.renderers() : nullptr);
             runSaverLoop(covers);
         }
         showDeferredNotices(session);

@@ -1,5 +1,8 @@
 #include "host/win/monitor_covers.h"
 
+#include "engine/win/renderer.h"
+#include "engine/win/test_seams.h"
+#include "engine/win/window_canvas.h"
 #include "host/monitor_layout.h"
 #include "host/win/saver_window.h"
 
@@ -16,12 +19,6 @@ BOOL CALLBACK noteMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM context) {
     reinterpret_cast<std::vector<MonitorEntry>*>(context)->push_back(
         {{r.left, r.top, r.right, r.bottom}, (info.dwFlags & MONITORINFOF_PRIMARY) != 0});
     return TRUE;
-}
-
-std::vector<MonitorEntry> currentMonitors() {
-    std::vector<MonitorEntry> monitors;
-    EnumDisplayMonitors(nullptr, nullptr, noteMonitor, reinterpret_cast<LPARAM>(&monitors));
-    return monitors;
 }
 
 HWND saverOf(HWND cover) {
@@ -81,20 +78,44 @@ bool registerCoverClass(HINSTANCE instance) {
 
 } // namespace
 
-MonitorCovers::MonitorCovers(HINSTANCE instance, HWND saver) : instance_(instance), saver_(saver) {
-    cover();
+MonitorCovers::MonitorCovers(HINSTANCE instance, HWND saver, RendererSet* shows)
+    : instance_(instance), saver_(saver), shows_(shows) {
+    cover(currentMonitors());
+}
+
+std::vector<MonitorEntry> MonitorCovers::currentMonitors() {
+    std::vector<MonitorEntry> monitors;
+    EnumDisplayMonitors(nullptr, nullptr, noteMonitor, reinterpret_cast<LPARAM>(&monitors));
+    // The test build can be made to see every other look find the other monitors half as
+    // wide, as if one had been set to another resolution.
+    if (testSeamArmed("monitor-layout-flip") && looks_++ % 2 == 1) {
+        for (MonitorEntry& monitor : monitors) {
+            if (!monitor.primary)
+                monitor.rect.right -= (monitor.rect.right - monitor.rect.left) / 2;
+        }
+    }
+    return monitors;
 }
 
 void MonitorCovers::refresh() {
-    close();
-    cover();
+    std::vector<MonitorEntry> monitors = currentMonitors();
+    if (sameLayout(layout_, monitors))
+        return;
+    // A show draws on its window until its thread has ended.
+    if (shows_)
+        shows_->removeSecondaries();
+    windows_.clear();
+    cover(monitors);
 }
 
-void MonitorCovers::cover() {
+void MonitorCovers::cover(const std::vector<MonitorEntry>& monitors) {
+    layout_ = monitors;
     // A minimised saver window is ending: a mode put back then needs no new covers.
     if (!saver_ || !IsWindow(saver_) || IsIconic(saver_) || !registerCoverClass(instance_))
         return;
-    for (const MonitorRect& r : coverRects(currentMonitors())) {
+    const std::vector<MonitorRect> rects = coverRects(monitors);
+    const auto count = static_cast<std::uint32_t>(rects.size() + 1);
+    for (const MonitorRect& r : rects) {
         // A tool window stays out of the task bar and the task switcher.
         ScopedWindow window(CreateWindowExA(
             WS_EX_TOPMOST | WS_EX_TOOLWINDOW, coverClassName, saverWindowTitle, WS_POPUP, r.left,
@@ -106,5 +127,23 @@ void MonitorCovers::cover() {
         SetWindowPos(window.get(), saver_, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
         windows_.push_back(std::move(window));
+        if (shows_)
+            startShow(windows_.back().get(), r, static_cast<std::uint32_t>(windows_.size()), count);
     }
+}
+
+// Screen k starts k pictures on from where the primary's show stands now.
+void MonitorCovers::startShow(HWND window, const MonitorRect& monitor, std::uint32_t index,
+                              std::uint32_t count) {
+    Renderer* renderer = shows_->add();
+    if (!renderer)
+        return;
+    {
+        RenderHold hold(shows_->primary());
+        const char* shown = shows_->primary().rememberedPicture();
+        renderer->remember(shown, shown[0] == '\0', shows_->primary().skippedPictures());
+    }
+    const TargetGeometry canvas = monitorCanvas(monitor);
+    renderer->start(windowCanvasMaker(window, canvas.right, canvas.bottom, {index, count}),
+                    THREAD_PRIORITY_IDLE);
 }

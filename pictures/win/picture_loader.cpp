@@ -332,6 +332,40 @@ class DetachedStretch {
     bool attached_ = false;
 };
 
+// Reads, checks and decodes the file for a target of width x height, touching no target:
+// detached for all of it. False for a picture that cannot be shown, or when the thread was
+// asked to end meanwhile.
+bool decodeDetached(const char* path, PictureFormat format, int width, int height,
+                    bool cutBackground, const DecodeFence& fence, Decoded& decoded) {
+    DetachedStretch detached(fence);
+    // The walk chose the format from the name; content of another one is a broken file.
+    PictureBytes bytes;
+    if (!readPictureOnce(path, bytes))
+        return false;
+    const PictureCheck check = checkPicture(format, bytes.data(), bytes.size);
+    if (!check.valid || !decode(format, bytes, check, width, height, cutBackground, decoded))
+        return false;
+    return detached.attach();
+}
+
+// Stretches `from` of the bitmap selected into `source` over width x height of `target`.
+long stretchOver(HDC target, int width, int height, HDC source, const SourceRect& from,
+                 bool cutBackground) {
+    if (from.empty())
+        return pictureFailed;
+    if (cutBackground) {
+        // Source colours stay unmixed, so the background colour can be left out later.
+        SetStretchBltMode(target, COLORONCOLOR);
+    } else {
+        SetStretchBltMode(target, HALFTONE);
+        SetBrushOrgEx(target, 0, 0, nullptr);
+    }
+    return StretchBlt(target, 0, 0, width, height, source, from.x, from.y, from.width, from.height,
+                      SRCCOPY)
+               ? 0
+               : pictureFailed;
+}
+
 } // namespace
 
 long loadPictureToSurface(IDirectDrawSurface3* surface, const char* path, PictureFormat format,
@@ -356,22 +390,44 @@ long loadPictureToSurface(IDirectDrawSurface3* surface, const char* path, Pictur
     const int height = static_cast<int>(desc.dwHeight);
 
     Decoded decoded;
-    {
-        // Reading, checking and decoding touch no surface.
-        DetachedStretch detached(fence);
-        // The walk chose the format from the name; content of another one is a broken file.
-        PictureBytes bytes;
-        if (!readPictureOnce(path, bytes))
-            return pictureFailed;
-        const PictureCheck check = checkPicture(format, bytes.data(), bytes.size);
-        if (!check.valid || !decode(format, bytes, check, width, height, cutBackground, decoded))
-            return pictureFailed;
-        if (!detached.attach())
-            return pictureFailed; // the thread is asked to end: the surface stays as it is
-    }
+    if (!decodeDetached(path, format, width, height, cutBackground, fence, decoded))
+        return pictureFailed;
     if (decoded.metafile)
         return playMetafile(surface, decoded.metafile.get(), width, height, fence);
     return fitBitmapToSurface(surface, decoded.bitmap, 0, 0, 0, 0, cutBackground);
+}
+
+long loadPictureToBitmap(HDC target, int width, int height, const char* path, PictureFormat format,
+                         bool cutBackground, const DecodeFence& fence) {
+    if (!target || width <= 0 || height <= 0)
+        return E_FAIL;
+    if (!path)
+        return pictureFailed;
+    Decoded decoded;
+    if (!decodeDetached(path, format, width, height, cutBackground, fence, decoded))
+        return pictureFailed;
+    if (decoded.metafile) {
+        // The bitmap belongs to the calling thread alone: the records play on it detached.
+        DetachedStretch detached(fence);
+        const RECT whole{0, 0, width, height};
+        const bool played = PlayEnhMetaFile(target, decoded.metafile.get(), &whole) != 0;
+        GdiFlush();
+        return detached.attach() && played ? 0 : pictureFailed;
+    }
+    ScopedMemoryDC memoryDC(CreateCompatibleDC(nullptr));
+    if (!memoryDC)
+        return E_FAIL;
+    SelectedBitmap selected(memoryDC.get(), decoded.bitmap);
+    if (!selected.ok())
+        return pictureFailed;
+    BITMAP shape{};
+    if (GetObjectA(decoded.bitmap, sizeof(shape), &shape) != sizeof(shape))
+        return pictureFailed;
+    const long drawn = stretchOver(
+        target, width, height, memoryDC.get(),
+        fitSourceRect(shape.bmWidth, shape.bmHeight, width, height, 0, 0), cutBackground);
+    GdiFlush();
+    return drawn;
 }
 
 HBITMAP loadOlePicture(ComPtr<IPicture>& owner, const char* path, PictureFormat format) {
@@ -425,15 +481,5 @@ long fitBitmapToSurface(IDirectDrawSurface3* surface, HBITMAP bitmap, int source
     ScopedSurfaceDC dc(surface);
     if (!dc)
         return dc.result();
-    if (cutBackground) {
-        // Source colours stay unmixed, so the background colour can be left out later.
-        SetStretchBltMode(dc.get(), COLORONCOLOR);
-    } else {
-        SetStretchBltMode(dc.get(), HALFTONE);
-        SetBrushOrgEx(dc.get(), 0, 0, nullptr);
-    }
-    if (!StretchBlt(dc.get(), 0, 0, width, height, memoryDC.get(), source.x, source.y, source.width,
-                    source.height, SRCCOPY))
-        return pictureFailed;
-    return 0;
+    return stretchOver(dc.get(), width, height, memoryDC.get(), source, cutBackground);
 }

@@ -31,6 +31,11 @@ class DecodeFence {
 long loadPictureToSurface(IDirectDrawSurface3* surface, const char* path, PictureFormat format,
                           bool cutBackground, const DecodeFence& fence);
 
+// As above, onto the bitmap selected into the memory context `target`, width x height
+// pixels, which only the calling thread uses: a metafile plays on it detached.
+long loadPictureToBitmap(HDC target, int width, int height, const char* path, PictureFormat format,
+                         bool cutBackground, const DecodeFence& fence);
+
 // Decodes a whole GIF or JPEG file through the system picture object, as GIFs are shown.
 // On success owner holds the picture, which owns the returned bitmap; on failure returns
 // nullptr.

@@ -6,6 +6,7 @@
 #include "resources/win/file_failure.h"
 #include "resources/win/scoped.h"
 #include "settings/dialog_controls.h"
+#include "settings/win/monitor_setting_store.h"
 #include "settings/win/settings_store.h"
 #include "widgets/win/folder_browser.h"
 #include "widgets/win/hyperlink.h"
@@ -166,6 +167,7 @@ BOOL onInitDialog(HWND dialog, LPARAM previewParameter) {
     InitCommonControls();
     initSliders(dialog, record);
     initCheckBoxes(dialog, record);
+    setCheck(dialog, IDC_EVERY_MONITOR, readPicturesOnEveryMonitor());
     sendItem(dialog, IDC_VIDEO_MODE, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(currentModeEntry));
     createHomePageLink(dialog);
     return TRUE;
@@ -234,10 +236,13 @@ void onOk(HWND dialog) {
     const SaveOutcome outcome = saveSettings(state->record, state->imagesFolder);
     // A save that failed keeps the dialog open with the user's values, so that OK can be
     // tried again or Cancel chosen.
-    if (outcome.saved())
-        DestroyWindow(dialog);
-    else
+    if (!outcome.saved()) {
         reportNotSaved(dialog, outcome);
+        return;
+    }
+    // Kept apart from the file, whose layout stays as it is; a run without it shows pictures.
+    writePicturesOnEveryMonitor(isChecked(dialog, IDC_EVERY_MONITOR));
+    DestroyWindow(dialog);
 }
 
 // The preview stays still while the user browses.
@@ -273,6 +278,7 @@ void onRestoreDefaults(HWND dialog) {
     // These two and the video mode are left in the record; OK reads them from the controls.
     setCheck(dialog, IDC_REMEMBER_PICTURE, false);
     setCheck(dialog, IDC_WALLPAPER_GENERATOR, false);
+    setCheck(dialog, IDC_EVERY_MONITOR, true);
     sendItem(dialog, IDC_VIDEO_MODE, CB_SETCURSEL, 0);
     std::uint8_t what = restoreDefaultsChange;
     std::string installDir;

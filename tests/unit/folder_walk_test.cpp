@@ -1,5 +1,6 @@
 #include "engine/folder_walk.h"
 #include "engine/picture_endings.h"
+#include "engine/staggered_start.h"
 
 #include <gtest/gtest.h>
 
@@ -83,7 +84,8 @@ struct Walk {
     std::string cycle() {
         state.pictureStep = 0;
         std::string loaded;
-        accepted = startCycle(state, listing, settings,
+        FolderListing& walked = through ? *through : listing;
+        accepted = startCycle(state, walked, settings,
                               [&](const char* file, PictureFormat format, bool cut) {
                                   loaded = file;
                                   formatSeen = format;
@@ -106,6 +108,8 @@ struct Walk {
     std::string lastPictureName() const { return nameBuffer; }
 
     FakeListing listing;
+    // What the walk goes through in place of the listing itself, when set.
+    FolderListing* through = nullptr;
     SaverSettings settings = allFormatsEnabled();
     // Room past the 256 bytes to see that nothing is written there.
     char nameBuffer[lastPictureNameSize + 16];
@@ -341,4 +345,80 @@ TEST(StepDispatch, StepsAtOrBeyondThePeriodRestartTheCycle) {
     EXPECT_EQ(stepActionFor(40, 20), StepAction::Restart) << "period shortened mid-cycle";
     EXPECT_EQ(stepActionFor(255, 50), StepAction::Restart);
     EXPECT_EQ(nextPictureStep(40, StepAction::Restart), 0);
+}
+
+namespace {
+// The names screen `index` shows in its first `count` cycles, through its staggered listing.
+Names staggeredCycles(Walk& walk, std::uint32_t index, int count) {
+    StaggeredListing staggered(walk.listing, index, walk.settings, walk.nameBuffer,
+                               &walk.searchDone);
+    walk.through = &staggered;
+    Names shown = walk.cycles(count);
+    walk.through = nullptr;
+    return shown;
+}
+} // namespace
+
+TEST(StaggeredStart, ScreenKStartsKShownPicturesOnAndGoesOnInOrder) {
+    // Non-pictures and a disabled format do not count; the folder's end starts it over.
+    const Names folder = {"a.bmp", "notes.txt", "b.emf", "c.gif", "d.jpg"};
+    const std::map<std::uint32_t, Names> expected = {
+        {0, {"a.bmp", "c.gif", "d.jpg"}}, {1, {"c.gif", "d.jpg", "a.bmp"}},
+        {2, {"d.jpg", "a.bmp", "c.gif"}}, {3, {"a.bmp", "c.gif", "d.jpg"}},
+        {7, {"c.gif", "d.jpg", "a.bmp"}},
+    };
+    for (const auto& [index, names] : expected) {
+        Walk walk(folder);
+        walk.settings.formats[FormatEmf].formatEnabled = 0;
+        EXPECT_EQ(staggeredCycles(walk, index, 3), names) << "screen " << index;
+    }
+}
+
+TEST(StaggeredStart, CountsFromTheRememberedPictureOrFromTheStartWhenItIsGone) {
+    Walk walk({"a.bmp", "b.gif", "c.jpg"});
+    walk.remember("b.gif");
+    EXPECT_EQ(staggeredCycles(walk, 1, 3), (Names{"c.jpg", "a.bmp", "b.gif"}));
+    EXPECT_EQ(walk.searchDone, 1);
+
+    Walk gone({"a.bmp", "b.gif", "c.jpg"});
+    gone.remember("x.bmp");
+    EXPECT_EQ(staggeredCycles(gone, 1, 2), (Names{"b.gif", "c.jpg"}))
+        << "no empty first cycle on a screen whose remembered picture is gone";
+}
+
+TEST(StaggeredStart, FolderWithoutAPictureEndsTheSearchAndTriesAgainLater) {
+    Walk walk({"notes.txt", "b.emf"});
+    walk.settings.formats[FormatEmf].formatEnabled = 0;
+    EXPECT_EQ(staggeredCycles(walk, 2, 2), (Names{"", ""}));
+    EXPECT_LE(walk.listing.opens, 6) << "scans of a folder without a picture";
+
+    Walk unopenable({"a.bmp", "b.gif"});
+    unopenable.listing.openable = false;
+    StaggeredListing staggered(unopenable.listing, 1, unopenable.settings, unopenable.nameBuffer,
+                               &unopenable.searchDone);
+    unopenable.through = &staggered;
+    EXPECT_EQ(unopenable.cycle(), "");
+    unopenable.listing.openable = true;
+    EXPECT_EQ(unopenable.cycle(), "b.gif") << "the skip waits for a folder that opens";
+}
+
+TEST(StaggeredStart, ScreenKsFirstCycleEndsItsShareOfACycleEarly) {
+    SaverSettings record = allFormatsEnabled();
+    for (std::uint8_t period : {dropPeriodMin, std::uint8_t(15), dropPeriodMax}) {
+        record.dropPeriod = period;
+        record.waveSize = 2;
+        const std::uint32_t cycle = cycleMilliseconds(record);
+        // At least the reveal and the hold, or one drop of 360 frames.
+        EXPECT_GE(cycle, period == dropPeriodMin ? 2200u : 6200u) << int(period);
+        const std::uint32_t reveal = revealStepCount * 1000 / 60;
+        EXPECT_EQ(reveal + firstPictureStillMs(0, 3, record), cycle) << int(period);
+        EXPECT_EQ(reveal + firstPictureStillMs(2, 2, record), cycle) << "an index past the count";
+        for (std::uint32_t screen : {1u, 2u}) {
+            const std::uint32_t first = reveal + firstPictureStillMs(screen, 3, record);
+            EXPECT_NEAR(first, cycle - screen * cycle / 3, 2)
+                << "screen " << screen << " of 3, usage period " << int(period);
+        }
+    }
+    record.dropPeriod = dropPeriodMin;
+    EXPECT_EQ(firstPictureStillMs(19, 20, record), 0u) << "a lead beyond the hold stops at 0";
 }

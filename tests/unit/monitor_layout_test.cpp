@@ -42,3 +42,53 @@ TEST(CoverRects, WithoutAPrimaryFlagTheMonitorAtTheOriginKeepsTheShow) {
 }
 
 } // namespace
+
+namespace {
+const MonitorEntry primaryEntry = {primaryScreen, true};
+const MonitorEntry rightEntry = {{1024, 0, 1824, 600}, false};
+const MonitorEntry leftEntry = {{-1280, -200, 0, 824}, false};
+} // namespace
+
+TEST(MonitorLayoutChange, TheSameMonitorsInAnotherOrderAreNoChange) {
+    EXPECT_TRUE(
+        sameLayout({primaryEntry, rightEntry, leftEntry}, {leftEntry, primaryEntry, rightEntry}));
+    EXPECT_TRUE(sameLayout({}, {}));
+}
+
+TEST(MonitorLayoutChange, AMonitorAddedRemovedMovedResizedOrMadePrimaryIsAChange) {
+    const std::vector<MonitorEntry> two = {primaryEntry, rightEntry};
+    MonitorEntry moved = rightEntry;
+    moved.rect.top = 100;
+    moved.rect.bottom = 700;
+    MonitorEntry resized = rightEntry;
+    resized.rect.right = 2304;
+    MonitorEntry nowPrimary = rightEntry;
+    nowPrimary.primary = true;
+    MonitorEntry noLongerPrimary = primaryEntry;
+    noLongerPrimary.primary = false;
+    const std::vector<std::vector<MonitorEntry>> changed = {
+        {primaryEntry},
+        {primaryEntry, rightEntry, leftEntry},
+        {primaryEntry, moved},
+        {primaryEntry, resized},
+        {noLongerPrimary, nowPrimary},
+        {primaryEntry, primaryEntry},
+    };
+    for (std::size_t i = 0; i < changed.size(); ++i) {
+        EXPECT_FALSE(sameLayout(two, changed[i])) << "layout " << i;
+        EXPECT_FALSE(sameLayout(changed[i], two)) << "layout " << i;
+    }
+}
+
+TEST(MonitorLayoutChange, EveryCanvasStartsAtZeroWhereverItsMonitorLies) {
+    for (const MonitorEntry& monitor : {rightEntry, leftEntry}) {
+        const TargetGeometry canvas = monitorCanvas(monitor.rect);
+        const MonitorRect& r = monitor.rect;
+        EXPECT_EQ((std::vector<std::int32_t>{canvas.left, canvas.top, canvas.right, canvas.bottom,
+                                             canvas.originX, canvas.originY}),
+                  (std::vector<std::int32_t>{0, 0, r.right - r.left, r.bottom - r.top, 0, 0}))
+            << "canvas of the monitor at " << r.left << "," << r.top;
+    }
+    const TargetGeometry none = monitorCanvas({2000, 0, 2000, 768});
+    EXPECT_EQ(none.right - none.left, 0) << "a monitor without area gives no canvas";
+}

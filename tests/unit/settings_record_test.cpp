@@ -1,3 +1,4 @@
+#include "settings/monitor_setting.h"
 #include "settings/settings_record.h"
 
 #include <gtest/gtest.h>
@@ -190,4 +191,23 @@ TEST(RememberedPicture, OverlongFilesAreCutToFitTheNameBuffer) {
     std::string name = remembered(huge);
     EXPECT_EQ(name.size(), lastPictureNameSize - 1) << "must leave room for the NUL";
     EXPECT_EQ(name, std::string(255, 'q'));
+}
+
+TEST(EveryMonitorSetting, OnlyADwordOfZeroTurnsItOff) {
+    const Bytes zero = {0, 0, 0, 0};
+    const Bytes one = {1, 0, 0, 0};
+    const Bytes high = {0, 0, 0, 1};
+    EXPECT_FALSE(picturesOnEveryMonitorFrom(true, everyMonitorValueType, zero.data(), 4));
+    EXPECT_TRUE(picturesOnEveryMonitorFrom(true, everyMonitorValueType, one.data(), 4));
+    EXPECT_TRUE(picturesOnEveryMonitorFrom(true, everyMonitorValueType, high.data(), 4))
+        << "all four bytes count";
+    // Missing, or written by hand as something else: on, the default.
+    const Bytes text = bytesOf("0");
+    const Bytes eight = {0, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_TRUE(picturesOnEveryMonitorFrom(false, everyMonitorValueType, zero.data(), 4));
+    EXPECT_TRUE(picturesOnEveryMonitorFrom(true, 1, text.data(), text.size())) << "REG_SZ \"0\"";
+    EXPECT_TRUE(picturesOnEveryMonitorFrom(true, 3, zero.data(), 4)) << "REG_BINARY";
+    EXPECT_TRUE(picturesOnEveryMonitorFrom(true, 11, eight.data(), 8)) << "REG_QWORD";
+    EXPECT_TRUE(picturesOnEveryMonitorFrom(true, everyMonitorValueType, zero.data(), 2));
+    EXPECT_TRUE(picturesOnEveryMonitorFrom(true, everyMonitorValueType, nullptr, 4));
 }

@@ -15,6 +15,8 @@ REMOTE = os.path.join(BUILD, "probe_dialog_remote.exe")
 HOME_PAGE = "https://vellutor.github.io/"
 
 PREVIEW, RESTORE, REMEMBER, VIDEO_MODE = 1022, 1008, 1023, 1026
+EVERY_MONITOR = 1035
+VELLUTOR_KEY, EVERY_MONITOR_VALUE = r"Software\Vellutor", "PicturesOnEveryMonitor"
 BLUR, USAGE_PERIOD, PSYCHEDELIA, WAVE_SIZE = 1009, 1010, 1011, 1020
 WALLPAPER = 1024
 FORMATS = (1012, 1013, 1014, 1015)  # BMP, GIF, JPEG, EMF
@@ -235,7 +237,12 @@ def test_sliders_and_format_boxes_act_on_the_next_picture(bench):
 
 
 def test_ok_writes_what_the_controls_show_and_it_loads_back(bench):
+    # Written by hand as text: not the setting's form, so it reads as on.
+    bench.reg_write(VELLUTOR_KEY, EVERY_MONITOR_VALUE, "0")
     saver, dialog = open_dialog(bench)
+    expect(control(bench, dialog, EVERY_MONITOR).int("check"), 1,
+           "Pictures on every monitor with a malformed value")
+    bench.driver("click", dialog.hwnd, EVERY_MONITOR)
     for id, pos in ((BLUR, 7), (USAGE_PERIOD, 33), (PSYCHEDELIA, 4), (WAVE_SIZE, 0)):
         bench.driver("trackbar", dialog.hwnd, id, pos)
     for id in (REMEMBER, WALLPAPER, 1012, 1015, 1017, 1019):
@@ -248,12 +255,18 @@ def test_ok_writes_what_the_controls_show_and_it_loads_back(bench):
     written = bench.read_settings()
     expect(written, shown + (bench.images_dir + "\\").encode() + b"\0",
            "vellutor.set after OK (record as the controls showed it, then the folder)")
+    expect(bench.reg_read(VELLUTOR_KEY, EVERY_MONITOR_VALUE), 0,
+           "Pictures on every monitor after unchecking it and OK")
 
     saver, dialog = open_dialog(bench)
     expect(shown_settings(bench, dialog), shown, "the controls of the next run")
+    expect(control(bench, dialog, EVERY_MONITOR).int("check"), 0,
+           "Pictures on every monitor in the next run")
     bench.driver("click", dialog.hwnd, OK)
     ended(saver, "OK without changes")
     expect(bench.read_settings(), written, "vellutor.set after OK without changes")
+    expect(bench.reg_read(VELLUTOR_KEY, EVERY_MONITOR_VALUE), 0,
+           "Pictures on every monitor after OK without changes")
 
 
 def test_ok_with_no_video_mode_selected_stores_ffff(bench):
@@ -278,7 +291,7 @@ def test_cancel_esc_and_the_close_box_leave_the_file_as_it_was(bench):
         saver, dialog = open_dialog(bench, before)
         for id, pos in ((BLUR, 9), (USAGE_PERIOD, 40), (PSYCHEDELIA, 5), (WAVE_SIZE, 4)):
             bench.driver("trackbar", dialog.hwnd, id, pos)
-        for id in CHECK_BOXES:
+        for id in CHECK_BOXES + (EVERY_MONITOR,):
             bench.driver("click", dialog.hwnd, id)
         bench.driver("click", dialog.hwnd, RESTORE)
         bench.driver("combo", dialog.hwnd, VIDEO_MODE, 0)
@@ -287,6 +300,8 @@ def test_cancel_esc_and_the_close_box_leave_the_file_as_it_was(bench):
         close(dialog)
         ended(saver, what)
         expect(bench.read_settings(), before, "vellutor.set after changes and %s" % what)
+        expect(bench.reg_read(VELLUTOR_KEY, EVERY_MONITOR_VALUE), None,
+               "Pictures on every monitor after changes and %s" % what)
 
 
 def test_restore_defaults_resets_the_mode_group_and_the_folder_only(bench):
@@ -294,6 +309,7 @@ def test_restore_defaults_resets_the_mode_group_and_the_folder_only(bench):
     os.makedirs(bench.unix_path(elsewhere), exist_ok=True)
     pictures.write(bench.unix_path(elsewhere + "\\x.bmp"), solid(TEAL))
     add_solid(bench, "a.bmp", ORANGE)
+    bench.reg_write(VELLUTOR_KEY, EVERY_MONITOR_VALUE, 0)
     formats = dict(bmp=1, bmp_cut=0, gif=0, gif_cut=1, jpeg=0, jpeg_cut=1, emf=1, emf_cut=1)
     saver, dialog = open_dialog(bench, settings_bytes(
         folder=elsewhere, drop_period=14, psychedelia=0, blur=0, remember_picture=1,
@@ -305,8 +321,10 @@ def test_restore_defaults_resets_the_mode_group_and_the_folder_only(bench):
     expect([control(bench, dialog, id).int("pos") for id in (USAGE_PERIOD, PSYCHEDELIA, BLUR,
                                                             WAVE_SIZE)],
            [15, 0, 1, 2], "sliders after Restore defaults")
-    expect([control(bench, dialog, id).int("check") for id in (REMEMBER, WALLPAPER)], [0, 0],
-           "Remember picture and Wallpaper generator after Restore defaults")
+    expect([control(bench, dialog, id).int("check") for id in (REMEMBER, WALLPAPER,
+                                                               EVERY_MONITOR)], [0, 0, 1],
+           "Remember picture, Wallpaper generator, Pictures on every monitor after Restore "
+           "defaults")
     expect(control(bench, dialog, VIDEO_MODE).int("cursel"), 0, "video mode after restore")
     expect([control(bench, dialog, id).int("check") for id in FORMATS + CUTS],
            [1, 0, 0, 1, 0, 1, 1, 1], "format boxes left as they were")

@@ -135,12 +135,17 @@ def test_uninstall_removes_its_own_and_restores_the_previous_saver(bench):
     bench.write_file(folder + r"\vellutor.set", b"\x0f" * 16 + b"C:\\x\0")
     bench.write_file(folder + r"\vellutor.fsl", b"sunset.bmp\0")
     bench.write_file(folder + r"\vellutor.skp", b"VSKP")
+    bench.reg_write(VELLUTOR_KEY, "PicturesOnEveryMonitor", 0)
     setup(bench)  # an upgrade must not take Vellutor for the previous saver
+    expect(bench.reg_read(VELLUTOR_KEY, "PicturesOnEveryMonitor"), 0,
+           "Pictures on every monitor, kept by an upgrade")
 
     setup(bench, "/uninstall")
     expect(saver_values(bench), (OTHER_SAVER, "0"),
            "(SCRNSAVE.EXE, ScreenSaveActive) given back by uninstall")
     expect(setup_values(bench), {}, "setup's registry values after uninstall")
+    expect(bench.reg_read(VELLUTOR_KEY, "PicturesOnEveryMonitor"), None,
+           "Pictures on every monitor after uninstall")
     expect(host_listing(bench, folder), None, "install folder after uninstall")
 
     # Nothing left to remove: a second uninstall says so and succeeds.

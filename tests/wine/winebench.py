@@ -22,10 +22,13 @@ What a Bench sets up (all of it is removed again by ``close()``):
 The API, by topic (Windows paths are plain strings such as r"C:\\vellutor\\vellutor.set"):
 
     Options      @options(width=, height=, depth=, install_dir=, wine_debug=, seams=[names],
-                 monitors=2, log_pixels=)
+                 monitors=2, second="right", second_size=, log_pixels=)
                  monitors=2: two monitors, 0,0-1024,768 (primary) and 1024,0-1824,600, from
                  an Xephyr with Xinerama inside an Xvfb of its own (Wine's XRandR is off:
                  it would report one monitor); width and height stay the primary's.
+                 second="left": the second monitor lies left of the primary instead,
+                 -800,0-0,600; on the X screen it is then 0,0-800,600 and the primary
+                 800,0-1824,768. second_size=(w, h): the second monitor's size.
                  log_pixels=N: the desktop's DPI (HKCU "Control Panel\Desktop" LogPixels)
     Paths        bench.install_dir, bench.scr_path, bench.images_dir, bench.windows_dir
                  bench.unix_path(win_path)
@@ -496,9 +499,14 @@ class Bench:
     """One test's Wine world. Use as a context manager, or call start() and close()."""
 
     def __init__(self, name="bench", width=1024, height=768, depth=24, install_dir=True,
-                 wine_debug="-all", seams=None, monitors=1, log_pixels=None):
+                 wine_debug="-all", seams=None, monitors=1, second="right",
+                 second_size=SECOND_MONITOR, log_pixels=None):
         self.name = name
         self.monitors = monitors
+        if second not in ("right", "left"):
+            raise ValueError("second=%r: the second monitor lies right or left" % second)
+        self.second = second
+        self.second_size = tuple(second_size)
         self.log_pixels = log_pixels
         self._xephyr = None
         # Names of test seams to arm: the test build of the saver is installed in its place.
@@ -659,8 +667,10 @@ class Bench:
         loads it."""
         lines = []
         if self.monitors == 2:
+            # Xinerama's second screen as Wine's primary puts the first one left of it.
             lines.append('\n[Software\\\\Wine\\\\X11 Driver] %d\n#time=0\n"UseXRandR"="N"\n'
-                         % int(time.time()))
+                         '"PrimaryMonitor"="%d"\n'
+                         % (int(time.time()), 1 if self.second == "left" else 0))
         if self.log_pixels:
             lines.append('\n[Control Panel\\\\Desktop] %d\n#time=0\n"LogPixels"=dword:%08x\n'
                          % (int(time.time()), self.log_pixels))
@@ -674,10 +684,13 @@ class Bench:
         read_end, write_end = os.pipe()
         log = self._log("xephyr.log")
         env = dict(os.environ, DISPLAY=self.display)
+        screens = ["-screen", "%dx%d" % (self.width, self.height),
+                   "-screen", "%dx%d" % self.second_size]
+        if self.second == "left":
+            screens = screens[2:] + screens[:2]
         try:
             self._xephyr = subprocess.Popen(
-                ["Xephyr", "-displayfd", str(write_end), "+xinerama", "-screen",
-                 "%dx%d" % (self.width, self.height), "-screen", "%dx%d" % SECOND_MONITOR,
+                ["Xephyr", "-displayfd", str(write_end), "+xinerama", *screens,
                  "-nolisten", "tcp", "-ac", "-noreset"],
                 env=env, stdin=subprocess.DEVNULL, stdout=log, stderr=log,
                 pass_fds=(write_end,), preexec_fn=_die_with_runner)
@@ -734,7 +747,8 @@ class Bench:
     def _xvfb_screen(self):
         if self.monitors == 2:
             # Holds Xephyr's two screens side by side.
-            return (self.width + SECOND_MONITOR[0] + 176, self.height + 132, 24)
+            return (self.width + self.second_size[0] + 176,
+                    max(self.height, self.second_size[1]) + 132, 24)
         return (self.width, self.height, self.depth)
 
     def _remove_server_dir(self):

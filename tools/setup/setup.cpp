@@ -12,6 +12,7 @@
 
 #include "resources/win/scoped.h"
 #include "settings/install_paths.h"
+#include "settings/monitor_setting.h"
 #include "settings/settings_record.h"
 #include "settings/setup_record.h"
 #include "tools/setup/setup_ids.h"
@@ -697,8 +698,12 @@ void forgetRegistry(const std::string& folder, bool saverIsOurs) {
         return;
     restorePreviousSaver(vellutor.get(), saverIsOurs);
     std::string current = readString(vellutor.get(), installDirValueName);
-    if (!current.empty() && equalNoCase(normalFolder(current), folder))
+    const bool ours = !current.empty() && equalNoCase(normalFolder(current), folder);
+    if (ours)
         RegDeleteValueA(vellutor.get(), installDirValueName);
+    // The saver's own setting goes with the install it belongs to, or with no install left.
+    if (ours || current.empty())
+        RegDeleteValueA(vellutor.get(), everyMonitorValueName);
     bool empty = keyIsEmpty(vellutor.get());
     vellutor.reset();
     if (empty)
