@@ -41,8 +41,23 @@ BROKEN_NAMES = ("broken.bmp", "broken.gif", "broken.jpg")
 
 def cpu_seconds(pid):
     """User plus system time of a process so far, or None once it is gone."""
+    return cpu_seconds_of("/proc/%d/stat" % pid)
+
+
+def thread_seconds(pid):
+    """User plus system time of each thread of a process, by thread id (Wine threads are
+    Linux threads; ids rise in the order the threads were made)."""
+    times = {}
+    for task in glob.glob("/proc/%d/task/*" % pid):
+        seconds = cpu_seconds_of(task + "/stat")
+        if seconds is not None:
+            times[int(os.path.basename(task))] = seconds
+    return times
+
+
+def cpu_seconds_of(stat_path):
     try:
-        with open("/proc/%d/stat" % pid) as f:
+        with open(stat_path) as f:
             fields = f.read().rsplit(")", 1)[1].split()
     except OSError:
         return None
@@ -67,9 +82,11 @@ def measure(width, height, paced, seconds, broken=False, monitors=1, **fields):
         time.sleep(SETTLE_S)
         # The X server the saver draws on: Xephyr holds both monitors of the two.
         xvfb = (bench._xephyr if monitors == 2 else bench._xvfb).pid
+        threads0 = thread_seconds(saver.pid)
         saver0, x0, began = cpu_seconds(saver.pid), cpu_seconds(xvfb), time.monotonic()
         time.sleep(seconds)
         saver1, x1, ended = cpu_seconds(saver.pid), cpu_seconds(xvfb), time.monotonic()
+        threads1 = thread_seconds(saver.pid)
         bench.key("a")
         code = saver.wait(30)
     span = ended - began
@@ -78,6 +95,10 @@ def measure(width, height, paced, seconds, broken=False, monitors=1, **fields):
             "drop_period": fields.get("drop_period", DEFAULT_DROP_PERIOD),
             "broken": broken, "saver_cpu_s": saver1 - saver0, "xvfb_cpu_s": x1 - x0, "exit": code,
             "saver_share": (saver1 - saver0) / span, "xvfb_share": (x1 - x0) / span,
+            # Threads that ran in the span, oldest first: the window thread, then the render
+            # threads in the order of their screens (the primary's first).
+            "thread_shares": [(threads1[t] - threads0[t]) / span for t in sorted(threads1)
+                              if t in threads0 and threads1[t] > threads0[t]],
             "load": open("/proc/loadavg").read().split()[:3]}
 
 
@@ -100,6 +121,10 @@ def table(runs):
         lines.append("| %d x %d | %s | %.1f | %.1f %% | %.1f %% |" % (
             r["width"], r["height"], label(r), 60 * r["saver_share"], 100 * r["saver_share"],
             100 * r["xvfb_share"]))
+    for r in runs:
+        lines.append("\n%d x %d, %s: threads that ran, oldest first: %s" % (
+            r["width"], r["height"], label(r),
+            ", ".join("%.1f %%" % (100 * share) for share in r["thread_shares"])))
     return "\n".join(lines)
 
 
