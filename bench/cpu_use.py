@@ -18,7 +18,8 @@ Each figure is the user and system time of the Windows program's process (from
 /proc/PID/stat) over N seconds after a 3-second start, as a share of one core; beside it
 the X server's time in the same span, which stands in for the display work a real graphics
 driver does. Under the table, each thread's share of the same span (Wine threads are Linux
-threads), which tells the render threads of the two monitors apart. Needs the Windows build (VELLUTOR_BUILD) and the sample pictures it draws."""
+threads), which tells the render threads of the two monitors apart. Needs the Windows build
+(VELLUTOR_BUILD) and the sample pictures it draws."""
 
 import argparse
 import glob
