@@ -5,6 +5,7 @@
 #pragma once
 
 #include "engine/picture_show.h"
+#include "engine/reveal.h"
 #include "engine/win/renderer.h"
 #include "pictures/win/picture_loader.h"
 #include "resources/win/scoped.h"
@@ -12,6 +13,16 @@
 #include <windows.h>
 
 #include <string>
+
+// The reveal asks the render control before every row.
+class ControlStop : public RevealStop {
+  public:
+    explicit ControlStop(const RenderControl& control) : control_(control) {}
+    bool requested() const override { return control_.shouldPause(); }
+
+  private:
+    const RenderControl& control_;
+};
 
 // The images folder as the folder walk sees it. Only the render thread uses it: a new folder
 // from the dialog reaches it through the show, between two steps.

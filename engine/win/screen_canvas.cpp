@@ -51,16 +51,6 @@ class SurfaceLock {
     bool locked_ = false;
 };
 
-// The reveal asks the render control before every row.
-class ControlStop : public RevealStop {
-  public:
-    explicit ControlStop(const RenderControl& control) : control_(control) {}
-    bool requested() const override { return control_.shouldPause(); }
-
-  private:
-    const RenderControl& control_;
-};
-
 // The show on the screen through DirectDraw surfaces and the display's refresh. Lives on the
 // render thread for the show's life.
 class ScreenCanvas : public RendererCanvas {

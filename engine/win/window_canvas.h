@@ -50,16 +50,6 @@ struct ScreenPlace {
     std::uint32_t count; // every show of the run, the primary's included
 };
 
-// The reveal asks the render control before every row.
-class ControlStop : public RevealStop {
-  public:
-    explicit ControlStop(const RenderControl& control) : control_(control) {}
-    bool requested() const override { return control_.shouldPause(); }
-
-  private:
-    const RenderControl& control_;
-};
-
 class WindowCanvas : public RendererCanvas {
   public:
     // `window` covers the monitor and shows the canvas at its client origin; it outlives the
