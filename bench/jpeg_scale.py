@@ -27,6 +27,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
                                 "wine"))
 import pictures  # noqa: E402
 from winebench import BUILD, Bench, settings_bytes  # noqa: E402
+from end_to_end import peak_working_set_kb  # noqa: E402
 
 FIT_TIME = os.path.join(BUILD, "probe_picture_fit_time.exe")
 PHOTOS = {12: (4000, 3000), 24: (6000, 4000), 61: (9504, 6336), 200: (16320, 12240)}
@@ -57,22 +58,11 @@ def write_photo(path, width, height):
             raise RuntimeError("cjpeg failed for %s" % path)
 
 
-def vm_hwm_kb(pid):
-    try:
-        with open("/proc/%d/status" % pid) as f:
-            for line in f:
-                if line.startswith("VmHWM:"):
-                    return int(line.split()[1])
-    except OSError:
-        pass
-    return None
-
-
 def fit_time(bench, path, mode, runs):
     proc = bench.start_wine(FIT_TIME, path, runs, mode)
     peak = 0
     while proc.alive:
-        peak = max(peak, vm_hwm_kb(proc.pid) or 0)
+        peak = max(peak, peak_working_set_kb(proc.pid) or 0)
         time.sleep(0.05)
     code = proc.wait(600)
     fields = dict((line.split()[0], line.split()[1:]) for line in proc.output().splitlines()
@@ -93,7 +83,7 @@ def saver_peak(bench, scr, seconds):
     peak = 0
     ends = time.monotonic() + seconds
     while time.monotonic() < ends and proc.alive:
-        peak = max(peak, vm_hwm_kb(proc.pid) or 0)
+        peak = max(peak, peak_working_set_kb(proc.pid) or 0)
         time.sleep(0.1)
     shot = bench.screenshot()
     width, height = shot.width, shot.height
