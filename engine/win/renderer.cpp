@@ -29,11 +29,41 @@ std::uint32_t seedFor(unsigned screen) {
     return seedFromClock() ^ (static_cast<std::uint32_t>(screen) * 0x9E3779B9u);
 }
 
+// Two pictures of two 3840 x 2160 screens: the primary's show comes to the second screen's
+// picture a cycle and a half after it was fitted, when the second screen has fitted the next.
+constexpr std::size_t shelfByteBudget = 2u * 3840u * 2160u * 4u;
+
 } // namespace
 
-Renderer::Renderer(unsigned screen, FolderResolver fullFolder, DecodeGate* sharedGate)
+SharedPictureShelf::SharedPictureShelf() : shelf_(shelfByteBudget) {
+    InitializeCriticalSection(&lock_);
+}
+
+bool SharedPictureShelf::put(const ShelfKey& key, const SurfaceView& pixels,
+                             std::size_t keepAtMost) {
+    EnterCriticalSection(&lock_);
+    const bool kept = shelf_.put(key, pixels, keepAtMost);
+    LeaveCriticalSection(&lock_);
+    return kept;
+}
+
+bool SharedPictureShelf::copyTo(const ShelfKey& key, const SurfaceView& to) {
+    EnterCriticalSection(&lock_);
+    const bool copied = shelf_.copyTo(key, to);
+    LeaveCriticalSection(&lock_);
+    return copied;
+}
+
+void SharedPictureShelf::clear() {
+    EnterCriticalSection(&lock_);
+    shelf_.clear();
+    LeaveCriticalSection(&lock_);
+}
+
+Renderer::Renderer(unsigned screen, FolderResolver fullFolder, DecodeGate* sharedGate,
+                   SharedPictureShelf* shelf)
     : screen_(screen), fullFolder_(fullFolder), control_(holdLogName_),
-      decodeGate_(sharedGate ? *sharedGate : ownGate_) {
+      decodeGate_(sharedGate ? *sharedGate : ownGate_), shelf_(shelf) {
     std::snprintf(holdLogName_, sizeof(holdLogName_), "%s", testLogName("hold").c_str());
 }
 
@@ -99,13 +129,13 @@ void Renderer::runShow() {
 }
 
 RendererSet::RendererSet(Renderer::FolderResolver fullFolder) : fullFolder_(fullFolder) {
-    renderers_.push_back(std::make_unique<Renderer>(0, fullFolder, &decodeGate_));
+    renderers_.push_back(std::make_unique<Renderer>(0, fullFolder, &decodeGate_, &pictureShelf_));
 }
 
 Renderer* RendererSet::add() {
     try {
         auto renderer = std::make_unique<Renderer>(static_cast<unsigned>(renderers_.size()),
-                                                   fullFolder_, &decodeGate_);
+                                                   fullFolder_, &decodeGate_, &pictureShelf_);
         // The shows share the folder and the settings as they stand now.
         const SettingsChange latest = primary().settings().latest();
         renderer->settings().seed(latest.record, latest.imagesFolder);
@@ -121,6 +151,8 @@ void RendererSet::removeSecondaries() {
         renderers_[screen]->askStop();
     // Each destructor waits for its own thread's end.
     renderers_.resize(1);
+    // The next layout's screens may have other sizes.
+    pictureShelf_.clear();
 }
 
 void RendererSet::holdAll(DWORD boundMs) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/picture_show.h"
+#include "engine/picture_shelf.h"
 #include "engine/show_settings.h"
 #include "engine/skipped_pictures.h"
 #include "engine/win/render_control.h"
@@ -34,6 +35,23 @@ class DecodeGate {
     CRITICAL_SECTION lock_;
 };
 
+// The session's fitted pictures, for its renderers' threads to share: a screen of the same
+// size as one that showed a picture a cycle earlier copies it instead of decoding it again.
+class SharedPictureShelf {
+  public:
+    SharedPictureShelf();
+    ~SharedPictureShelf() { DeleteCriticalSection(&lock_); }
+    SharedPictureShelf(const SharedPictureShelf&) = delete;
+    SharedPictureShelf& operator=(const SharedPictureShelf&) = delete;
+    bool put(const ShelfKey& key, const SurfaceView& pixels, std::size_t keepAtMost);
+    bool copyTo(const ShelfKey& key, const SurfaceView& to);
+    void clear();
+
+  private:
+    CRITICAL_SECTION lock_;
+    PictureShelf shelf_;
+};
+
 // Makes what a renderer's show draws on. Called on the render thread as the show starts; the
 // thread owns the canvas until the show ends. Null when there is nothing to draw on.
 class CanvasMaker {
@@ -50,8 +68,10 @@ class Renderer {
 
     // `screen` is 0 for the primary; it tells the renderers' shows and test logs apart.
     // `sharedGate`, which outlives the renderer, is taken around its decodes; without one
-    // the renderer decodes alone behind a gate of its own.
-    Renderer(unsigned screen, FolderResolver fullFolder, DecodeGate* sharedGate = nullptr);
+    // the renderer decodes alone behind a gate of its own. `shelf`, which outlives the
+    // renderer too, holds the fitted pictures the session's screens share (none: no sharing).
+    Renderer(unsigned screen, FolderResolver fullFolder, DecodeGate* sharedGate = nullptr,
+             SharedPictureShelf* shelf = nullptr);
     // Waits for the thread's end: it uses every member. A thread that may still be inside a
     // decode is left to the process's end by the session, which then never gets here.
     ~Renderer();
@@ -77,6 +97,8 @@ class Renderer {
     const SkippedPictures* skippedPictures() const { return skipped_; }
     // Taken around every decode of the session's renderers.
     DecodeGate& decodeGate() { return decodeGate_; }
+    // The session's shared fitted pictures; null when the renderer shares none.
+    SharedPictureShelf* pictureShelf() { return shelf_; }
 
     // Starts the thread at `priority` on the canvases `maker` makes; false when no thread
     // could start. Only while no thread runs.
@@ -123,6 +145,7 @@ class Renderer {
     SettingsMailbox settings_;
     DecodeGate ownGate_;
     DecodeGate& decodeGate_; // the shared gate, or its own
+    SharedPictureShelf* shelf_;
     char rememberedName_[lastPictureNameSize] = {};
     std::uint8_t rememberedSearchDone_ = 1;
     const SkippedPictures* skipped_ = nullptr;
@@ -176,6 +199,7 @@ class RendererSet {
 
   private:
     Renderer::FolderResolver fullFolder_;
-    DecodeGate decodeGate_; // outlives every renderer
+    DecodeGate decodeGate_;           // outlives every renderer
+    SharedPictureShelf pictureShelf_; // outlives every renderer
     std::vector<std::unique_ptr<Renderer>> renderers_;
 };

@@ -104,6 +104,22 @@ class RendererCanvas : public ShowCanvas {
     bool sleep(std::uint32_t ms) override { return control().sleep(ms); }
 
   protected:
+    // The picture the listing stands on, as `width` x `height` of this canvas would fit it.
+    ShelfKey shelfKey(const char* fileName, bool cutBackground) const {
+        return {pathOf(fileName), walk_.stamp(), width(), height(), cutBackground};
+    }
+    // Copies the picture from the session's shelf into `to`; false when it is not there.
+    bool copyFromShelf(PictureFormat format, const ShelfKey& key, const SurfaceView& to) {
+        SharedPictureShelf* shelf = renderer_.pictureShelf();
+        return shelf && shelvable(format) && shelf->copyTo(key, to);
+    }
+    // Leaves a copy of the fitted picture for the screens that come to it later.
+    void putOnShelf(PictureFormat format, const ShelfKey& key, const SurfaceView& from,
+                    std::size_t screenCount) {
+        SharedPictureShelf* shelf = renderer_.pictureShelf();
+        if (shelf && shelvable(format))
+            shelf->put(key, from, screenCount);
+    }
     Renderer& renderer() { return renderer_; }
     RenderControl& control() { return renderer_.control(); }
     std::string pathOf(const char* fileName) const { return folder_.pathOf(fileName); }

@@ -44,6 +44,13 @@ class SurfaceLock {
                 static_cast<std::int32_t>(description_.dwHeight)};
     }
     DWORD bitCount() const { return description_.ddpfPixelFormat.dwRGBBitCount; }
+    // 32 bits a pixel, red, green and blue a byte each as a DIB section holds them.
+    bool holdsDibPixels() const {
+        const DDPIXELFORMAT& format = description_.ddpfPixelFormat;
+        return (format.dwFlags & DDPF_RGB) && !(format.dwFlags & DDPF_PALETTEINDEXED8) &&
+               format.dwRGBBitCount == 32 && format.dwRBitMask == 0x00FF0000 &&
+               format.dwGBitMask == 0x0000FF00 && format.dwBBitMask == 0x000000FF;
+    }
 
   private:
     IDirectDrawSurface3* surface_;
@@ -75,7 +82,10 @@ class ScreenCanvas : public RendererCanvas {
             appendTestLog(deafSeam, "deaf.log", "deaf");
             Sleep(deafStretchMs);
         }
-        return loadPictureToSurface(on_.picture, pathOf(fileName).c_str(), format, cutBackground,
+        const ShelfKey key = shelfKey(fileName, cutBackground);
+        if (copyFromShelf(format, key))
+            return 0;
+        return loadPictureToSurface(on_.picture, key.path.c_str(), format, cutBackground,
                                     decodeFence());
     }
     void pictureStarted(bool shown) override {
@@ -113,6 +123,13 @@ class ScreenCanvas : public RendererCanvas {
     bool restoreSurfaces() override { return recovery_.recover(); }
 
   private:
+    // Another screen of this size fitted the picture a cycle earlier.
+    bool copyFromShelf(PictureFormat format, const ShelfKey& key) {
+        SurfaceLock picture(on_.picture);
+        return picture && picture.holdsDibPixels() &&
+               RendererCanvas::copyFromShelf(format, key, picture.view());
+    }
+
     // The thread's own copy: surfaces made again for a new display mode replace its own.
     RenderTarget on_;
     ScopedHeap heap_;

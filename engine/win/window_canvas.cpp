@@ -50,7 +50,7 @@ void PixelBuffer::reset() {
 WindowCanvas::WindowCanvas(Renderer& renderer, HWND window, std::int32_t width, std::int32_t height,
                            ScreenPlace place)
     : RendererCanvas(renderer), window_(window), width_(width), height_(height),
-      startRecord_(renderer.settings().latest().record),
+      screenCount_(place.count), startRecord_(renderer.settings().latest().record),
       stillMs_(firstPictureStillMs(place.index, place.count, startRecord_)),
       staggered_(RendererCanvas::listing(), place.index, startRecord_,
                  renderer.rememberedSlot().name, renderer.rememberedSlot().searchDone),
@@ -76,8 +76,15 @@ WindowCanvas::~WindowCanvas() {
 
 std::int32_t WindowCanvas::loadPicture(const char* fileName, PictureFormat format,
                                        bool cutBackground) {
-    return loadPictureToBitmap(picture_.dc(), width_, height_, pathOf(fileName).c_str(), format,
-                               cutBackground, decodeFence());
+    // The screens further on in the listing fit each picture before this one comes to it.
+    const ShelfKey key = shelfKey(fileName, cutBackground);
+    if (copyFromShelf(format, key, picture_.view()))
+        return 0;
+    const std::int32_t loaded = loadPictureToBitmap(
+        picture_.dc(), width_, height_, key.path.c_str(), format, cutBackground, decodeFence());
+    if (loaded == 0)
+        putOnShelf(format, key, picture_.view(), screenCount_);
+    return loaded;
 }
 
 void WindowCanvas::pictureStarted(bool shown) {

@@ -91,6 +91,7 @@ class WindowCanvas : public RendererCanvas {
     HWND window_;
     std::int32_t width_;
     std::int32_t height_;
+    std::uint32_t screenCount_;
     SaverSettings startRecord_;
     std::uint32_t stillMs_;
     bool stillPicture_ = false; // the picture on screen is the first shown
