@@ -107,6 +107,7 @@ bool Renderer::stop(DWORD boundMs) {
 
 DWORD WINAPI Renderer::threadEntry(void* self) {
     Renderer& renderer = *static_cast<Renderer*>(self);
+    renderer.threadId_.store(GetCurrentThreadId(), std::memory_order_release);
     EndNotice endNotice(renderer.control_);
     try {
         renderer.runShow();
@@ -184,6 +185,14 @@ bool RendererSet::anyThread() const {
             return true;
     }
     return false;
+}
+
+const PictureUnderDecode* RendererSet::pictureUnderDecodeHere() const {
+    for (const auto& renderer : renderers_) {
+        if (renderer->onRenderThread())
+            return &renderer->pictureUnderDecode();
+    }
+    return nullptr;
 }
 
 bool RendererSet::anyRunning() const {

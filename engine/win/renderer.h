@@ -13,6 +13,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -92,6 +93,10 @@ class Renderer {
     const char* rememberedPicture() const { return rememberedName_; }
     // The picture the show is decoding now, for the fault backstop.
     const PictureUnderDecode& pictureUnderDecode() const { return underDecode_; }
+    // True when the calling thread is this renderer's render thread.
+    bool onRenderThread() const {
+        return threadId_.load(std::memory_order_acquire) == GetCurrentThreadId();
+    }
     // Where the show keeps it, for the canvas of a screen that starts further on from it.
     RememberedPicture rememberedSlot() { return {rememberedName_, &rememberedSearchDone_}; }
     const SkippedPictures* skippedPictures() const { return skipped_; }
@@ -150,6 +155,7 @@ class Renderer {
     std::uint8_t rememberedSearchDone_ = 1;
     const SkippedPictures* skipped_ = nullptr;
     PictureUnderDecode underDecode_;
+    std::atomic<DWORD> threadId_{0}; // the running render thread's, for the fault backstop
     std::unique_ptr<CanvasMaker> maker_;
     ScopedHandle thread_;
 };
@@ -196,6 +202,9 @@ class RendererSet {
     bool anyRunning() const;
     // True while any renderer holds a thread it started.
     bool anyThread() const;
+    // The picture the calling thread's show is decoding, marked or not; null when the
+    // calling thread is no renderer's.
+    const PictureUnderDecode* pictureUnderDecodeHere() const;
 
   private:
     Renderer::FolderResolver fullFolder_;

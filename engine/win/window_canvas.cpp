@@ -2,6 +2,7 @@
 
 #include "engine/drop_geometry.h"
 #include "engine/patch_pixels.h"
+#include "engine/win/test_seams.h"
 #include "pictures/win/picture_loader.h"
 
 #include <cstring>
@@ -76,6 +77,7 @@ WindowCanvas::~WindowCanvas() {
 
 std::int32_t WindowCanvas::loadPicture(const char* fileName, PictureFormat format,
                                        bool cutBackground) {
+    faultIfDecodeSeamArmed(fileName);
     // The screens further on in the listing fit each picture before this one comes to it.
     const ShelfKey key = shelfKey(fileName, cutBackground);
     if (copyFromShelf(format, key, picture_.view()))

@@ -39,12 +39,14 @@ void writeFileNow(const char* path, const void* data, DWORD size) {
     CloseHandle(file);
 }
 
-// A picture whose decode faulted joins the ones the next runs pass by.
+// A picture whose decode faulted joins the ones the next runs pass by. The filter runs on
+// the faulting thread: only that thread's show can have brought the fault.
 void recordSkippedPictureNow() {
     const SaverSession* session = faultRecord.session;
-    if (!session || !session->pictureUnderDecode().underway.load(std::memory_order_acquire))
+    const PictureUnderDecode* underDecode = session ? session->pictureUnderDecodeHere() : nullptr;
+    if (!underDecode || !underDecode->underway.load(std::memory_order_acquire))
         return;
-    const SkippedPicture& faulted = session->pictureUnderDecode().picture;
+    const SkippedPicture& faulted = underDecode->picture;
     faultRecord.skipped = session->stored().skippedPictures;
     faultRecord.skipped.add(faulted.name, faulted.stamp);
     const std::size_t size = serializeSkippedPictures(faultRecord.skipped, faultRecord.skippedFile);

@@ -67,11 +67,12 @@ class SaverSession {
     const StoredSettings& stored() const { return stored_; }
     // Loads the settings and hands them to the renderers; false when they cannot be read.
     bool loadStored();
-    // The primary's remembered picture, as the shutdown writes it, and the picture its show
-    // is decoding, as a fault records it.
+    // The primary's remembered picture, as the shutdown writes it, and the picture the
+    // calling render thread's show is decoding, as a fault on that thread records it (null
+    // on any other thread).
     const char* rememberedPicture() const { return renderers_.primary().rememberedPicture(); }
-    const PictureUnderDecode& pictureUnderDecode() const {
-        return renderers_.primary().pictureUnderDecode();
+    const PictureUnderDecode* pictureUnderDecodeHere() const {
+        return renderers_.pictureUnderDecodeHere();
     }
 
     // The shutdown runs once, whichever message starts it.

@@ -14,6 +14,7 @@ SECOND = (1024, 0, 1824, 600)
 WS_POPUP = 0x80000000
 WS_EX_TOPMOST = 0x00000008
 PANEL_GREEN = (0x20, 0xC0, 0x40)
+FAULT_EXIT_CODE = 3
 EVERY_MONITOR = "PicturesOnEveryMonitor"
 SOLIDS = (pictures.RED, pictures.BLUE, pictures.YELLOW)
 
@@ -156,6 +157,22 @@ def test_second_monitor_shows_pictures_of_its_own_never_the_primarys(bench):
            "pictures the primary went through: %r" % pairs)
     bench.key("a")
     expect(saver.wait(30), 0, "exit code after a key")
+
+
+@options(monitors=2, seams=["decode-fault"])
+def test_a_picture_that_faults_on_the_second_monitor_is_the_one_passed_by_later(bench):
+    # The second monitor's show starts one picture further on: it decodes the second picture
+    # of the listing while the primary's decodes the first, and the fault is the second's.
+    add_solids(bench)
+    order = [n for n in bench.driver("listdir", bench.images_dir).values("entry")
+             if n.endswith(".bmp")]
+    bench.seams = ["decode-fault=" + order[1]]
+    bench.write_settings(settings_bytes(folder=bench.images_dir))
+    saver = bench.start_scr("/s")
+    expect(saver.wait(60), FAULT_EXIT_CODE, "exit code of the run that faulted on " + order[1])
+    skipped = bench.read_file(bench.install_dir + "\\vellutor.skp") or b""
+    expect([name for name in order if name.encode() + b"\0" in skipped], [order[1]],
+           "pictures \"vellutor.skp\" names after the second monitor's fault")
 
 
 @options(monitors=2, second="left")
