@@ -75,3 +75,13 @@ bool planDrop(int32_t targetWidth, int32_t targetHeight, int32_t patchHalf,
     placement = placeDrop(cx, cy, targetWidth, targetHeight, patchHalf);
     return true;
 }
+
+bool dropOnStillWater(WaterSurface& water, const DropPreset& preset, int32_t targetWidth,
+                      int32_t targetHeight, DropPlacement& placement, RandomGenerator& random) {
+    if (!planDrop(targetWidth, targetHeight, preset.patchHalf, placement, random))
+        return false;
+    water.clear();
+    water.addDrop(placement.dx, placement.dy, preset.dropRadius, preset.dropStrength, water.current,
+                  random);
+    return true;
+}

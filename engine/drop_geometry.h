@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/random.h"
+#include "engine/water_surface.h"
 
 #include <cstdint>
 
@@ -54,3 +55,8 @@ bool chooseDropCentre(int32_t targetWidth, int32_t targetHeight, int32_t& cx, in
 // chooseDropCentre, then placeDrop. False if there is no drop.
 bool planDrop(int32_t targetWidth, int32_t targetHeight, int32_t patchHalf,
               DropPlacement& placement, RandomGenerator& random);
+
+// A new drop of `preset` within the target, falling on still water: planDrop, then the drop
+// added to the cleared surface. False if there is no drop.
+bool dropOnStillWater(WaterSurface& water, const DropPreset& preset, int32_t targetWidth,
+                      int32_t targetHeight, DropPlacement& placement, RandomGenerator& random);

@@ -32,6 +32,35 @@ const BITMAPINFO* asBitmapInfo(const BITMAPINFOHEADER& header) {
 
 } // namespace
 
+void RippleBuffers::make(HANDLE heap, std::int32_t side) {
+    side_ = side;
+    patch_.allocate(heap, bytes(), HEAP_ZERO_MEMORY);
+    ripple_.allocate(heap, bytes(), HEAP_ZERO_MEMORY);
+    shown_.allocate(heap, bytes(), 0);
+    shownValid_ = false;
+}
+
+void RippleBuffers::release() {
+    patch_.reset();
+    ripple_.reset();
+    shown_.reset();
+    shownValid_ = false;
+}
+
+bool RippleBuffers::repeatsShown(std::int32_t left, std::int32_t top) const {
+    return shownValid_ && left == shownLeft_ && top == shownTop_ &&
+           std::memcmp(shown_.get(), ripple_.get(), bytes()) == 0;
+}
+
+void RippleBuffers::noteShown(bool shown, std::int32_t left, std::int32_t top) {
+    shownValid_ = shown && static_cast<bool>(shown_);
+    if (!shownValid_)
+        return;
+    std::memcpy(shown_.get(), ripple_.get(), bytes());
+    shownLeft_ = left;
+    shownTop_ = top;
+}
+
 DropRipple::DropRipple(HANDLE heap, SurfaceHeap& waterHeap, const RenderTarget& target,
                        std::int32_t width, std::int32_t height, RenderControl& control)
     : heap_(heap), target_(target), control_(control), width_(width), height_(height),
@@ -52,25 +81,18 @@ void DropRipple::prepareRipple(std::uint8_t waveSize) {
     patchDC_.reset(CreateCompatibleDC(nullptr));
     patchHeader_.biWidth = side;
     patchHeader_.biHeight = side; // bottom-up rows
-    const SIZE_T bytes = static_cast<SIZE_T>(side) * side * sizeof(std::uint32_t);
-    patchPixels_.allocate(heap_, bytes, HEAP_ZERO_MEMORY);
-    ripplePixels_.allocate(heap_, bytes, HEAP_ZERO_MEMORY);
-    shownPixels_.allocate(heap_, bytes, 0);
-    shownValid_ = false;
-    if (patchPixels_) {
+    buffers_.make(heap_, side);
+    if (buffers_.patch()) {
         ScopedSurfaceDC screen(target_.screen);
         if (screen)
-            patchBitmap_.reset(CreateDIBitmap(screen.get(), &patchHeader_, 0, patchPixels_.get(),
+            patchBitmap_.reset(CreateDIBitmap(screen.get(), &patchHeader_, 0, buffers_.patch(),
                                               asBitmapInfo(patchHeader_), DIB_RGB_COLORS));
     }
     water_.init(side, side);
 }
 
 void DropRipple::releaseRipple() {
-    patchPixels_.reset();
-    ripplePixels_.reset();
-    shownPixels_.reset();
-    shownValid_ = false;
+    buffers_.release();
     patchDC_.reset();
     patchBitmap_.reset();
     water_.release();
@@ -87,7 +109,7 @@ void DropRipple::capturePatch(const DropPlacement& drop) {
         BitBlt(patchDC_.get(), 0, 0, side, side, screen.get(), place.originX + drop.patchLeft,
                place.originY + drop.patchTop, SRCCOPY);
     }
-    GetDIBits(patchDC_.get(), patchBitmap_.get(), 0, side, patchPixels_.get(),
+    GetDIBits(patchDC_.get(), patchBitmap_.get(), 0, side, buffers_.patch(),
               reinterpret_cast<BITMAPINFO*>(&patchHeader_), DIB_RGB_COLORS);
 }
 
@@ -113,7 +135,7 @@ bool DropRipple::putFrameThroughGdi(const DropPlacement& drop) {
     ScopedSurfaceDC picture(target_.picture);
     if (!picture)
         return false;
-    SetDIBits(picture.get(), patchBitmap_.get(), 0, side, ripplePixels_.get(),
+    SetDIBits(picture.get(), patchBitmap_.get(), 0, side, buffers_.ripple(),
               asBitmapInfo(patchHeader_), DIB_RGB_COLORS);
     ScopedSelect selected(patchDC_.get(), patchBitmap_.get());
     return BitBlt(picture.get(), drop.patchLeft, drop.patchTop, side, side, patchDC_.get(), 0, 0,
@@ -134,36 +156,16 @@ bool DropRipple::putFrameDirect(const DropPlacement& drop) {
     description.dwSize = sizeof(description);
     if (FAILED(target_.picture->Lock(&area, &description, DDLOCK_WAIT, nullptr)))
         return false; // as when the surface gives no device context: the frame is left out
-    putPatch(ripplePixels_.get(), side, clip, static_cast<std::uint8_t*>(description.lpSurface),
+    putPatch(buffers_.ripple(), side, clip, static_cast<std::uint8_t*>(description.lpSurface),
              static_cast<std::int32_t>(description.lPitch), pictureLayout_);
     target_.picture->Unlock(description.lpSurface);
     return true;
 }
 
-// Every other ripple frame repeats the one before it, and a settling ripple many more; such
-// a frame is on the screen and in the picture surface already, unless the target has moved
-// or the last frame did not get through.
-bool DropRipple::repeatsShownFrame(const TargetGeometry& place) const {
-    const std::int32_t side = patchSide(preset_);
-    return skipRepeats_ && shownValid_ && place.left == shownLeft_ && place.top == shownTop_ &&
-           std::memcmp(shownPixels_.get(), ripplePixels_.get(),
-                       static_cast<std::size_t>(side) * side * sizeof(std::uint32_t)) == 0;
-}
-
-void DropRipple::noteShownFrame(bool shown, const TargetGeometry& place) {
-    const std::int32_t side = patchSide(preset_);
-    shownValid_ = shown && static_cast<bool>(shownPixels_);
-    if (!shownValid_)
-        return;
-    std::memcpy(shownPixels_.get(), ripplePixels_.get(),
-                static_cast<std::size_t>(side) * side * sizeof(std::uint32_t));
-    shownLeft_ = place.left;
-    shownTop_ = place.top;
-}
-
 void DropRipple::drawFrame(const DropPlacement& drop) {
+    // A frame already on the screen is in the picture surface too, unless the target moved.
     const TargetGeometry place = target_.where();
-    if (repeatsShownFrame(place))
+    if (skipRepeats_ && buffers_.repeatsShown(place.left, place.top))
         return;
     const bool put = direct_ ? putFrameDirect(drop) : putFrameThroughGdi(drop);
     RECT source = {drop.dropRect.left, drop.dropRect.top, drop.dropRect.right,
@@ -171,30 +173,26 @@ void DropRipple::drawFrame(const DropPlacement& drop) {
     const HRESULT shown =
         target_.screen->BltFast(place.left + drop.dropRect.left, place.top + drop.dropRect.top,
                                 target_.picture, &source, DDBLTFAST_WAIT);
-    noteShownFrame(put && SUCCEEDED(shown), place);
+    buffers_.noteShown(put && SUCCEEDED(shown), place.left, place.top);
 }
 
 void DropRipple::dropStep(RandomGenerator& random) {
     // Without its buffers (no memory) a drop would write through nothing: leave it out.
-    if (!patchPixels_ || !ripplePixels_ || !patchDC_ || !water_.ready() || !target_.screen ||
-        !target_.picture)
+    if (!buffers_.ready() || !patchDC_ || !water_.ready() || !target_.screen || !target_.picture)
         return;
     DropPlacement drop;
-    if (!planDrop(width_, height_, preset_.patchHalf, drop, random))
+    if (!dropOnStillWater(water_, preset_, width_, height_, drop, random))
         return;
-    water_.clear();
-    water_.addDrop(drop.dx, drop.dy, preset_.dropRadius, preset_.dropStrength, water_.current,
-                   random);
     capturePatch(drop);
     direct_ = directAllowed_ && readPictureLayout();
-    shownValid_ = false; // the first frame replaces what the screen showed
+    buffers_.forgetShown();
 
     ScopedPageLock pageLock(target_.picture);
     const std::int32_t frames = framesPerDrop(preset_);
     for (std::int32_t frame = 0; frame < frames; ++frame) {
         if (!control_.checkpoint())
             return;
-        water_.advance(patchPixels_.get(), ripplePixels_.get());
+        water_.advance(buffers_.patch(), buffers_.ripple());
         drawFrame(drop);
         if (pacer_ && !pacer_->waitForNextRefresh(PacedFrame::Ripple))
             return;

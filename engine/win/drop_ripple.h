@@ -17,8 +17,6 @@
 
 class RenderControl;
 
-// The ripple resources of the render thread. Buffers come from the render heap; nothing is
-// allocated per drop or per frame.
 // Pixels in a block of a Win32 heap, given back on every way out.
 class HeapPixels {
   public:
@@ -44,6 +42,39 @@ class HeapPixels {
     std::uint32_t* pixels_ = nullptr;
 };
 
+// The buffers of a drop's patch, from the render heap: what lay under the drop, the frame the
+// water makes of it, and the frame last put on the screen with where it went. Every other
+// ripple frame repeats the one before it, and a settling ripple many more: such a frame is
+// on the screen already and is left out.
+class RippleBuffers {
+  public:
+    // Buffers for patches of side x side pixels; ready() says whether they could be had.
+    void make(HANDLE heap, std::int32_t side);
+    void release();
+    bool ready() const { return patch_ && ripple_; }
+    std::uint32_t* patch() const { return patch_.get(); }
+    std::uint32_t* ripple() const { return ripple_.get(); }
+    // Whether the ripple frame is the one last put at (left, top).
+    bool repeatsShown(std::int32_t left, std::int32_t top) const;
+    // After a frame was put at (left, top), or failed to be (`shown` false).
+    void noteShown(bool shown, std::int32_t left, std::int32_t top);
+    // A new drop: its first frame replaces what the screen showed.
+    void forgetShown() { shownValid_ = false; }
+
+  private:
+    std::size_t bytes() const { return static_cast<std::size_t>(side_) * side_ * 4; }
+
+    std::int32_t side_ = 0;
+    HeapPixels patch_;
+    HeapPixels ripple_;
+    HeapPixels shown_; // null when it cannot be kept: then every frame goes out
+    bool shownValid_ = false;
+    std::int32_t shownLeft_ = 0;
+    std::int32_t shownTop_ = 0;
+};
+
+// The ripple resources of the render thread. Buffers come from the render heap; nothing is
+// allocated per drop or per frame.
 class DropRipple {
   public:
     // `heap` is the render heap and `waterHeap` the water surface's, both outliving the
@@ -76,8 +107,6 @@ class DropRipple {
     void drawFrame(const DropPlacement& drop);
     bool putFrameThroughGdi(const DropPlacement& drop);
     bool putFrameDirect(const DropPlacement& drop);
-    bool repeatsShownFrame(const TargetGeometry& place) const;
-    void noteShownFrame(bool shown, const TargetGeometry& place);
 
     HANDLE heap_;
     const RenderTarget& target_;
@@ -87,13 +116,7 @@ class DropRipple {
     DropPreset preset_ = {};
     WaterSurface water_;
     BITMAPINFOHEADER patchHeader_ = {};
-    HeapPixels patchPixels_;
-    HeapPixels ripplePixels_;
-    // The frame last put on the screen, and where; null when it cannot be kept.
-    HeapPixels shownPixels_;
-    bool shownValid_ = false;
-    std::int32_t shownLeft_ = 0;
-    std::int32_t shownTop_ = 0;
+    RippleBuffers buffers_;
     ScopedMemoryDC patchDC_;
     ScopedBitmap patchBitmap_;
     FramePacer* pacer_ = nullptr;

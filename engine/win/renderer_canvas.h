@@ -93,7 +93,8 @@ class RendererCanvas : public ShowCanvas {
   public:
     explicit RendererCanvas(Renderer& renderer)
         : renderer_(renderer), folder_(renderer.folderResolver()),
-          walk_(folder_, renderer.control()), fence_(renderer.control(), renderer.decodeGate()) {}
+          walk_(folder_, renderer.control()), fence_(renderer.control(), renderer.decodeGate()),
+          stop_(renderer.control()) {}
 
     bool checkpoint() override { return control().checkpoint(); }
     bool takeSettingsChange(SettingsChange& change) override {
@@ -120,6 +121,15 @@ class RendererCanvas : public ShowCanvas {
         if (shelf && shelvable(format))
             shelf->put(key, from, screenCount);
     }
+    // A reveal step as the show asks for it, ending early when the render control asks.
+    RevealOptions revealOptions(const RevealRequest& request, RandomGenerator& random) const {
+        return {request.cutBackground,
+                request.scatterCount,
+                request.channelMap,
+                request.psychedeliaLevel,
+                &stop_,
+                &random};
+    }
     Renderer& renderer() { return renderer_; }
     RenderControl& control() { return renderer_.control(); }
     std::string pathOf(const char* fileName) const { return folder_.pathOf(fileName); }
@@ -130,4 +140,5 @@ class RendererCanvas : public ShowCanvas {
     ImagesFolderListing folder_;
     DetachedListing walk_;
     RenderDecodeFence fence_;
+    ControlStop stop_;
 };

@@ -16,12 +16,6 @@ namespace {
 constexpr const char* deafSeam = "render-deaf";
 constexpr DWORD deafStretchMs = 15000;
 
-struct HeapTraits : PlainTraits<HANDLE, nullptr> {
-    static void close(HANDLE h) { HeapDestroy(h); }
-};
-// The render thread's private heap, for the ripple's buffers.
-using ScopedHeap = Scoped<HeapTraits>;
-
 // A locked DirectDraw surface, unlocked on every way out.
 class SurfaceLock {
   public:
@@ -65,7 +59,6 @@ class ScreenCanvas : public RendererCanvas {
     ScreenCanvas(Renderer& renderer, const RenderTarget& target, HANDLE heap, std::int32_t width,
                  std::int32_t height)
         : RendererCanvas(renderer), on_(target), heap_(heap), width_(width), height_(height),
-          stop_(renderer.control()),
           pacer_(on_.directDraw, renderer.control(), renderer.testLogName("pace")),
           ripple_(heap_.get(), waterHeap_, on_, width, height, renderer.control()),
           recovery_(on_, renderer.control()) {
@@ -104,14 +97,8 @@ class ScreenCanvas : public RendererCanvas {
         if (!picture)
             return RevealDraw::NoSurface; // the screen's lock is given back on the way out
         const TargetGeometry target = on_.where();
-        const RevealOptions options = {request.cutBackground,
-                                       request.scatterCount,
-                                       request.channelMap,
-                                       request.psychedeliaLevel,
-                                       &stop_,
-                                       &random};
         return ::revealStep(screen.view(), screen.bitCount(), picture.view(), target,
-                            request.revealMap, options, progress)
+                            request.revealMap, revealOptions(request, random), progress)
                    ? RevealDraw::Finished
                    : RevealDraw::Interrupted;
     }
@@ -132,10 +119,9 @@ class ScreenCanvas : public RendererCanvas {
 
     // The thread's own copy: surfaces made again for a new display mode replace its own.
     RenderTarget on_;
-    ScopedHeap heap_;
+    ScopedHeap heap_; // the render thread's private heap, for the ripple's buffers
     std::int32_t width_;
     std::int32_t height_;
-    ControlStop stop_;
     SurfaceHeap waterHeap_{windowsSurfaceHeap}; // before the ripple, which uses it
     FramePacer pacer_;
     DropRipple ripple_;

@@ -6,17 +6,12 @@
 #include "pictures/win/picture_loader.h"
 
 #include <cstring>
-#include <new>
 
 namespace {
 
 // The layout of the buffers: blue in bits 0-7, green 8-15, red 16-23, as the patches.
 constexpr PixelLayout bufferLayout = {32, 0x00FF0000, 0x0000FF00, 0x000000FF};
 constexpr std::uint32_t bufferBitCount = 32;
-
-std::unique_ptr<std::uint32_t[]> patchBuffer(std::int32_t side) {
-    return std::unique_ptr<std::uint32_t[]>(new (std::nothrow) std::uint32_t[side * side]());
-}
 
 } // namespace
 
@@ -55,11 +50,11 @@ WindowCanvas::WindowCanvas(Renderer& renderer, HWND window, std::int32_t width, 
       stillMs_(firstPictureStillMs(place.index, place.count, startRecord_)),
       staggered_(RendererCanvas::listing(), place.index, startRecord_,
                  renderer.rememberedSlot().name, renderer.rememberedSlot().searchDone),
-      stop_(renderer.control()),
       // Its own timer: a window has no vertical blank to wait for.
       pacer_(nullptr, renderer.control(), renderer.testLogName("pace"),
              MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST)),
-      waterHeap_(windowsSurfaceHeap), water_(waterHeap_) {
+      waterHeap_(windowsSurfaceHeap), water_(waterHeap_),
+      heap_(HeapCreate(HEAP_NO_SERIALIZE, 0, 0)) {
     // Made at start, in one piece: a 32-bit process may not find two more screens' worth
     // of memory later.
     if (width > 0 && height > 0 && screen_.make(width, height) && picture_.make(width, height)) {
@@ -102,14 +97,8 @@ RevealDraw WindowCanvas::revealStep(const RevealRequest& request, RevealProgress
     if (!ready())
         return RevealDraw::NoSurface;
     const TargetGeometry target = {0, 0, width_, height_, 0, 0};
-    const RevealOptions options = {request.cutBackground,
-                                   request.scatterCount,
-                                   request.channelMap,
-                                   request.psychedeliaLevel,
-                                   &stop_,
-                                   &random};
     const bool whole = ::revealStep(screen_.view(), bufferBitCount, picture_.view(), target,
-                                    request.revealMap, options, progress);
+                                    request.revealMap, revealOptions(request, random), progress);
     // Drawn pixels lie anywhere: the whole screen goes out, also after a part of a step.
     present(0, 0, width_, height_);
     return whole ? RevealDraw::Finished : RevealDraw::Interrupted;
@@ -139,18 +128,13 @@ void WindowCanvas::present(std::int32_t left, std::int32_t top, std::int32_t rig
 void WindowCanvas::prepareRipple(std::uint8_t waveSize) {
     preset_ = dropPresetFor(waveSize);
     const std::int32_t side = patchSide(preset_);
-    patchPixels_ = patchBuffer(side);
-    ripplePixels_ = patchBuffer(side);
-    shownPixels_ = patchBuffer(side);
-    shownValid_ = false;
+    if (heap_)
+        buffers_.make(heap_.get(), side);
     water_.init(side, side);
 }
 
 void WindowCanvas::releaseRipple() {
-    patchPixels_.reset();
-    ripplePixels_.reset();
-    shownPixels_.reset();
-    shownValid_ = false;
+    buffers_.release();
     water_.release();
 }
 
@@ -159,22 +143,14 @@ void WindowCanvas::capturePatch(const DropPlacement& drop) {
     const std::int32_t side = patchSide(preset_);
     const SurfaceView screen = screen_.view();
     const PatchClip clip = clipPatch(drop.patchLeft, drop.patchTop, side, width_, height_);
-    std::memset(patchPixels_.get(), 0, static_cast<std::size_t>(side) * side * 4);
+    std::memset(buffers_.patch(), 0, static_cast<std::size_t>(side) * side * 4);
     for (std::int32_t row = clip.top; row < clip.top + clip.height; ++row) {
         const std::uint8_t* from = screen.bits +
                                    static_cast<std::size_t>(drop.patchTop + row) * screen.pitch +
                                    static_cast<std::size_t>(drop.patchLeft + clip.left) * 4;
-        std::memcpy(patchPixels_.get() + static_cast<std::size_t>(side - 1 - row) * side +
-                        clip.left,
+        std::memcpy(buffers_.patch() + static_cast<std::size_t>(side - 1 - row) * side + clip.left,
                     from, static_cast<std::size_t>(clip.width) * 4);
     }
-}
-
-// A settling ripple repeats its frames: one already on the window is left out.
-bool WindowCanvas::repeatsShownFrame() const {
-    const std::int32_t side = patchSide(preset_);
-    return shownValid_ && std::memcmp(shownPixels_.get(), ripplePixels_.get(),
-                                      static_cast<std::size_t>(side) * side * 4) == 0;
 }
 
 void WindowCanvas::dropStep(RandomGenerator& random) {
@@ -182,16 +158,13 @@ void WindowCanvas::dropStep(RandomGenerator& random) {
         RendererCanvas::sleep(takeStill());
         return;
     }
-    if (!ready() || !patchPixels_ || !ripplePixels_ || !shownPixels_ || !water_.ready())
+    if (!ready() || !buffers_.ready() || !water_.ready())
         return;
     DropPlacement drop;
-    if (!planDrop(width_, height_, preset_.patchHalf, drop, random))
+    if (!dropOnStillWater(water_, preset_, width_, height_, drop, random))
         return;
-    water_.clear();
-    water_.addDrop(drop.dx, drop.dy, preset_.dropRadius, preset_.dropStrength, water_.current,
-                   random);
     capturePatch(drop);
-    shownValid_ = false;
+    buffers_.forgetShown();
 
     const std::int32_t side = patchSide(preset_);
     const DropRect& put = drop.dropRect;
@@ -207,13 +180,11 @@ void WindowCanvas::dropStep(RandomGenerator& random) {
     for (std::int32_t frame = 0; frame < frames; ++frame) {
         if (!checkpoint())
             return;
-        water_.advance(patchPixels_.get(), ripplePixels_.get());
-        if (!repeatsShownFrame()) {
-            putPatch(ripplePixels_.get(), side, clip, at, screen.pitch, bufferLayout);
+        water_.advance(buffers_.patch(), buffers_.ripple());
+        if (!buffers_.repeatsShown(put.left, put.top)) {
+            putPatch(buffers_.ripple(), side, clip, at, screen.pitch, bufferLayout);
             present(put.left, put.top, put.right, put.bottom);
-            std::memcpy(shownPixels_.get(), ripplePixels_.get(),
-                        static_cast<std::size_t>(side) * side * 4);
-            shownValid_ = true;
+            buffers_.noteShown(true, put.left, put.top);
         }
         if (!pacer_.waitForNextRefresh(PacedFrame::Ripple))
             return;

@@ -10,6 +10,7 @@
 #include "engine/staggered_start.h"
 #include "engine/surface_heap.h"
 #include "engine/water_surface.h"
+#include "engine/win/drop_ripple.h"
 #include "engine/win/frame_pacer.h"
 #include "engine/win/renderer_canvas.h"
 #include "resources/win/scoped.h"
@@ -86,7 +87,6 @@ class WindowCanvas : public RendererCanvas {
     // The first picture shown stands still in place of its drops or its hold, once.
     std::uint32_t takeStill();
     void capturePatch(const DropPlacement& drop);
-    bool repeatsShownFrame() const;
 
     HWND window_;
     std::int32_t width_;
@@ -99,17 +99,12 @@ class WindowCanvas : public RendererCanvas {
     PixelBuffer screen_;
     PixelBuffer picture_;
     StaggeredListing staggered_;
-    ControlStop stop_;
     FramePacer pacer_;
     SurfaceHeap waterHeap_; // before the water, which uses it
     WaterSurface water_;
     DropPreset preset_ = {};
-    // The patch under the drop, the frame made from it and the frame last put on screen,
-    // each a patch's side squared, bottom row first.
-    std::unique_ptr<std::uint32_t[]> patchPixels_;
-    std::unique_ptr<std::uint32_t[]> ripplePixels_;
-    std::unique_ptr<std::uint32_t[]> shownPixels_;
-    bool shownValid_ = false;
+    ScopedHeap heap_;       // the render thread's private heap, for the ripple's buffers
+    RippleBuffers buffers_; // bottom row first
 };
 
 // Makes a WindowCanvas for `window`, of width x height pixels; a canvas without its buffers

@@ -99,6 +99,12 @@ struct VirtualMemoryTraits : PlainTraits<void*, nullptr> {
 };
 using ScopedVirtualMemory = Scoped<VirtualMemoryTraits>;
 
+struct HeapTraits : PlainTraits<HANDLE, nullptr> {
+    static void close(HANDLE h) { HeapDestroy(h); }
+};
+// A private heap, destroyed with every block it holds.
+using ScopedHeap = Scoped<HeapTraits>;
+
 // A device context of a window, given back with ReleaseDC.
 class ScopedWindowDC {
   public:
