@@ -14,13 +14,15 @@ constexpr std::uint64_t framesPerSecond = 60;
 
 StaggeredListing::StaggeredListing(FolderListing& inner, std::uint32_t screenIndex,
                                    const SaverSettings& settings, char* lastPictureName,
-                                   std::uint8_t* lastPictureSearchDone)
+                                   std::uint8_t* lastPictureSearchDone,
+                                   const SkippedPictures* skipped)
     : inner_(inner), skip_(screenIndex), settings_(settings), lastPictureName_(lastPictureName),
-      lastPictureSearchDone_(lastPictureSearchDone) {}
+      lastPictureSearchDone_(lastPictureSearchDone), skipped_(skipped) {}
 
 bool StaggeredListing::isShownPicture() const {
     const std::optional<PictureFormat> format = pictureFormatOf(inner_.name());
-    return format && settings_.formats[*format].formatEnabled != 0;
+    return format && settings_.formats[*format].formatEnabled != 0 &&
+           !(skipped_ && skipped_->skips(inner_.name(), inner_.stamp()));
 }
 
 bool StaggeredListing::step(bool& startedOver) {

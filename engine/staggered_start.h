@@ -5,19 +5,22 @@
 
 #include "engine/folder_walk.h"
 #include "engine/show_settings.h"
+#include "engine/skipped_pictures.h"
 
 #include <cstdint>
 
 // The listing of screen `screenIndex` (0 for the first screen, which needs none): its first
 // open() goes on to the remembered picture, where there is one, and then past
-// `screenIndex` pictures that `settings` would show, starting over at the folder's end. The
-// walk then finds the remembered search done and takes the entry it stands on. Later opens
-// pass straight through.
+// `screenIndex` pictures that `settings` would show and the walk would not pass by, starting
+// over at the folder's end. The walk then finds the remembered search done and takes the
+// entry it stands on. Later opens pass straight through.
 class StaggeredListing : public FolderListing {
   public:
-    // `inner`, `settings` and the remembered picture outlive the listing.
+    // `inner`, `settings`, the remembered picture and `skipped` (may be null) outlive the
+    // listing.
     StaggeredListing(FolderListing& inner, std::uint32_t screenIndex, const SaverSettings& settings,
-                     char* lastPictureName, std::uint8_t* lastPictureSearchDone);
+                     char* lastPictureName, std::uint8_t* lastPictureSearchDone,
+                     const SkippedPictures* skipped = nullptr);
 
     bool isOpen() const override { return inner_.isOpen(); }
     bool open() override;
@@ -38,6 +41,7 @@ class StaggeredListing : public FolderListing {
     const SaverSettings& settings_;
     char* lastPictureName_;
     std::uint8_t* lastPictureSearchDone_;
+    const SkippedPictures* skipped_;
 };
 
 // How long the first picture of screen `screenIndex` (of `screenCount`) stands still in

@@ -351,7 +351,7 @@ namespace {
 // The names screen `index` shows in its first `count` cycles, through its staggered listing.
 Names staggeredCycles(Walk& walk, std::uint32_t index, int count) {
     StaggeredListing staggered(walk.listing, index, walk.settings, walk.nameBuffer,
-                               &walk.searchDone);
+                               &walk.searchDone, &walk.skipped);
     walk.through = &staggered;
     Names shown = walk.cycles(count);
     walk.through = nullptr;
@@ -360,8 +360,9 @@ Names staggeredCycles(Walk& walk, std::uint32_t index, int count) {
 } // namespace
 
 TEST(StaggeredStart, ScreenKStartsKShownPicturesOnAndGoesOnInOrder) {
-    // Non-pictures and a disabled format do not count; the folder's end starts it over.
-    const Names folder = {"a.bmp", "notes.txt", "b.emf", "c.gif", "d.jpg"};
+    // Non-pictures, a disabled format and a picture the walk passes by do not count; the
+    // folder's end starts it over.
+    const Names folder = {"a.bmp", "notes.txt", "b.emf", "c.gif", "x.gif", "d.jpg"};
     const std::map<std::uint32_t, Names> expected = {
         {0, {"a.bmp", "c.gif", "d.jpg"}}, {1, {"c.gif", "d.jpg", "a.bmp"}},
         {2, {"d.jpg", "a.bmp", "c.gif"}}, {3, {"a.bmp", "c.gif", "d.jpg"}},
@@ -370,6 +371,7 @@ TEST(StaggeredStart, ScreenKStartsKShownPicturesOnAndGoesOnInOrder) {
     for (const auto& [index, names] : expected) {
         Walk walk(folder);
         walk.settings.formats[FormatEmf].formatEnabled = 0;
+        walk.skipped.add("x.gif", {});
         EXPECT_EQ(staggeredCycles(walk, index, 3), names) << "screen " << index;
     }
 }
