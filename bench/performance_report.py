@@ -265,6 +265,28 @@ def hand_written_sections(path, generated):
     return kept
 
 
+def first_cell(row):
+    return row.split("|")[1].strip() if row.startswith("| ") else None
+
+
+def hand_written_targets(path, generated):
+    """The rows of the file's targets table that this report does not write (targets measured
+    by other benchmarks), so that writing the report again keeps them."""
+    try:
+        with open(path) as f:
+            lines = f.read().split("\n")
+    except OSError:
+        return []
+    ours = {first_cell(row) for row in generated}
+    kept, inside = [], False
+    for line in lines:
+        if line.startswith("## "):
+            inside = line == "## Targets"
+        elif inside and first_cell(line) not in ours | {None, "target", "---"}:
+            kept.append(line)
+    return kept
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--bench", required=True)
@@ -329,6 +351,7 @@ def main():
                            run["width"], run["height"], 100 * TARGET_CPU_SHARE,
                            100 * run["saver_share"],
                            verdict(run["saver_share"], TARGET_CPU_SHARE)))
+    out.extend(hand_written_targets(args.out, out))
     out.append("")
     out.append("Withdrawn: `advance` within 2x of its memcpy floor and `revealStep` within 1.5x "
                "of its random chain. Once frames wait for the display, neither is what a "
