@@ -32,27 +32,9 @@ double logClock() {
 
 } // namespace
 
-class RenderControl::Locked {
-  public:
-    explicit Locked(const RenderControl& control) : lock_(control.lock_) {
-        EnterCriticalSection(&lock_);
-    }
-    ~Locked() { LeaveCriticalSection(&lock_); }
-    Locked(const Locked&) = delete;
-    Locked& operator=(const Locked&) = delete;
-
-  private:
-    CRITICAL_SECTION& lock_;
-};
-
 RenderControl::RenderControl(const char* holdLogName)
     : pending_(CreateEventA(nullptr, TRUE, FALSE, nullptr)), holdLogName_(holdLogName) {
-    InitializeCriticalSection(&lock_);
     InitializeConditionVariable(&changed_);
-}
-
-RenderControl::~RenderControl() {
-    DeleteCriticalSection(&lock_);
 }
 
 void RenderControl::wakeAll() {
@@ -99,7 +81,7 @@ bool RenderControl::parkWhileHeld() {
     while (holds_ > 0 && !stop_) {
         parked_ = true;
         wakeAll();
-        SleepConditionVariableCS(&changed_, &lock_, INFINITE);
+        SleepConditionVariableCS(&changed_, lock_.native(), INFINITE);
     }
     parked_ = false;
     if (stop_)
@@ -138,7 +120,7 @@ void RenderControl::logHold(double askedAt, const char* how) {
 
 HANDLE RenderControl::start(LPTHREAD_START_ROUTINE entry, void* parameter, int priority) {
     {
-        Locked guard(*this);
+        CriticalSectionLock guard(lock_);
         forgetThread();
         active_ = true;
         stop_ = false;
@@ -154,7 +136,7 @@ HANDLE RenderControl::start(LPTHREAD_START_ROUTINE entry, void* parameter, int p
     }
     SetThreadPriority(thread, priority);
     {
-        Locked guard(*this);
+        CriticalSectionLock guard(lock_);
         HANDLE own = nullptr;
         if (DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &own,
                             THREAD_SET_INFORMATION | THREAD_QUERY_INFORMATION, FALSE, 0))
@@ -165,7 +147,7 @@ HANDLE RenderControl::start(LPTHREAD_START_ROUTINE entry, void* parameter, int p
 }
 
 void RenderControl::requestStop() {
-    Locked guard(*this);
+    CriticalSectionLock guard(lock_);
     stop_ = true;
     raiseToCaller(true);
     updatePending();
@@ -173,7 +155,7 @@ void RenderControl::requestStop() {
 }
 
 bool RenderControl::withdrawStop() {
-    Locked guard(*this);
+    CriticalSectionLock guard(lock_);
     if (!active_ || stopSeen_)
         return false;
     stop_ = false;
@@ -190,7 +172,7 @@ bool RenderControl::stop(HANDLE thread, DWORD boundMs) {
 }
 
 void RenderControl::askHold() {
-    Locked guard(*this);
+    CriticalSectionLock guard(lock_);
     ++holds_;
     raiseToCaller(false);
     updatePending();
@@ -203,12 +185,12 @@ void RenderControl::waitHeld(DWORD deadline) {
 
 // Waits until the thread is parked, detached, stopping or gone, or `deadline` passes.
 void RenderControl::waitForSafePoint(DWORD deadline, double askedAt) {
-    Locked guard(*this);
+    CriticalSectionLock guard(lock_);
     while (active_ && !parked_ && !detached_ && !stop_) {
         const DWORD left = untilDeadline(deadline);
         if (left == 0)
             break;
-        SleepConditionVariableCS(&changed_, &lock_, left);
+        SleepConditionVariableCS(&changed_, lock_.native(), left);
     }
     logHold(askedAt, !active_    ? "idle"
                      : parked_   ? "parked"
@@ -224,7 +206,7 @@ void RenderControl::hold() {
 }
 
 void RenderControl::release() {
-    Locked guard(*this);
+    CriticalSectionLock guard(lock_);
     if (holds_ > 0 && --holds_ == 0) {
         // A hold that gave up waiting leaves the thread raised until now.
         if (thread_ && !stop_)
@@ -235,17 +217,17 @@ void RenderControl::release() {
 }
 
 bool RenderControl::shouldPause() const {
-    Locked guard(*this);
+    CriticalSectionLock guard(lock_);
     return stop_ || holds_ > 0;
 }
 
 bool RenderControl::checkpoint() {
-    Locked guard(*this);
+    CriticalSectionLock guard(lock_);
     return parkWhileHeld();
 }
 
 bool RenderControl::sleep(DWORD ms) {
-    Locked guard(*this);
+    CriticalSectionLock guard(lock_);
     const DWORD start = GetTickCount();
     for (;;) {
         if (!parkWhileHeld())
@@ -253,12 +235,12 @@ bool RenderControl::sleep(DWORD ms) {
         const DWORD waited = GetTickCount() - start;
         if (waited >= ms)
             return true;
-        SleepConditionVariableCS(&changed_, &lock_, ms - waited);
+        SleepConditionVariableCS(&changed_, lock_.native(), ms - waited);
     }
 }
 
 void RenderControl::threadEnded() {
-    Locked guard(*this);
+    CriticalSectionLock guard(lock_);
     active_ = false;
     parked_ = false;
     detached_ = false;
@@ -290,7 +272,7 @@ bool RenderControl::waitForTimer(HANDLE timer, DWORD boundMs) {
 }
 
 void RenderControl::detach() {
-    Locked guard(*this);
+    CriticalSectionLock guard(lock_);
     // A decode at the holder's priority would only compete with it, and the hold returns
     // now; a stop's raise stays, since the stop waits for the end.
     if (!stop_)
@@ -300,14 +282,14 @@ void RenderControl::detach() {
 }
 
 bool RenderControl::attach() {
-    Locked guard(*this);
+    CriticalSectionLock guard(lock_);
     detached_ = false;
     return parkWhileHeld();
 }
 
 bool RenderControl::waitEndedOrDetached(HANDLE thread, DWORD deadline) {
     {
-        Locked guard(*this);
+        CriticalSectionLock guard(lock_);
         stop_ = true;
         raiseToCaller(true);
         updatePending();
@@ -316,7 +298,7 @@ bool RenderControl::waitEndedOrDetached(HANDLE thread, DWORD deadline) {
             const DWORD left = untilDeadline(deadline);
             if (left == 0)
                 return false;
-            SleepConditionVariableCS(&changed_, &lock_, left);
+            SleepConditionVariableCS(&changed_, lock_.native(), left);
         }
         if (detached_)
             return true;
@@ -330,6 +312,6 @@ bool RenderControl::stopUnlessDetached(HANDLE thread, DWORD boundMs) {
 }
 
 bool RenderControl::running() const {
-    Locked guard(*this);
+    CriticalSectionLock guard(lock_);
     return active_;
 }

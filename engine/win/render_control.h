@@ -13,7 +13,6 @@ class RenderControl {
     // `holdLogName`: the test build with its "hold-log" seam armed writes each hold's wait to
     // this file beside the program.
     explicit RenderControl(const char* holdLogName = "hold.log");
-    ~RenderControl();
     RenderControl(const RenderControl&) = delete;
     RenderControl& operator=(const RenderControl&) = delete;
 
@@ -78,7 +77,6 @@ class RenderControl {
     bool attach();
 
   private:
-    class Locked;
     bool parkWhileHeld();
     void waitForSafePoint(DWORD deadline, double askedAt);
     void updatePending();
@@ -88,7 +86,7 @@ class RenderControl {
     void forgetThread();
     void logHold(double askedAt, const char* how);
 
-    mutable CRITICAL_SECTION lock_;
+    mutable CriticalSection lock_;
     CONDITION_VARIABLE changed_;
     // Set while a stop or a hold is pending, for waits on kernel objects (paced frames).
     ScopedHandle pending_;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/reveal.h"
+#include "resources/win/scoped.h"
 
 #include <windows.h>
 
@@ -13,21 +14,17 @@
 // it), so it is copied whole under a lock.
 class TargetPlace {
   public:
-    TargetPlace() { InitializeCriticalSection(&lock_); }
-    ~TargetPlace() { DeleteCriticalSection(&lock_); }
+    TargetPlace() = default;
     TargetPlace(const TargetPlace&) = delete;
     TargetPlace& operator=(const TargetPlace&) = delete;
 
     TargetGeometry get() const {
-        EnterCriticalSection(&lock_);
-        const TargetGeometry place = place_;
-        LeaveCriticalSection(&lock_);
-        return place;
+        CriticalSectionLock locked(lock_);
+        return place_;
     }
     void set(const TargetGeometry& place) {
-        EnterCriticalSection(&lock_);
+        CriticalSectionLock locked(lock_);
         place_ = place;
-        LeaveCriticalSection(&lock_);
     }
     // `window`'s client area in screen coordinates becomes the place. False when the window
     // is gone; the place is then left as it was.
@@ -42,7 +39,7 @@ class TargetPlace {
     }
 
   private:
-    mutable CRITICAL_SECTION lock_;
+    mutable CriticalSection lock_;
     TargetGeometry place_ = {};
 };
 

@@ -35,29 +35,22 @@ constexpr std::size_t shelfByteBudget = 2u * 3840u * 2160u * 4u;
 
 } // namespace
 
-SharedPictureShelf::SharedPictureShelf() : shelf_(shelfByteBudget) {
-    InitializeCriticalSection(&lock_);
-}
+SharedPictureShelf::SharedPictureShelf() : shelf_(shelfByteBudget) {}
 
 bool SharedPictureShelf::put(const ShelfKey& key, const SurfaceView& pixels,
                              std::size_t keepAtMost) {
-    EnterCriticalSection(&lock_);
-    const bool kept = shelf_.put(key, pixels, keepAtMost);
-    LeaveCriticalSection(&lock_);
-    return kept;
+    CriticalSectionLock locked(lock_);
+    return shelf_.put(key, pixels, keepAtMost);
 }
 
 bool SharedPictureShelf::copyTo(const ShelfKey& key, const SurfaceView& to) {
-    EnterCriticalSection(&lock_);
-    const bool copied = shelf_.copyTo(key, to);
-    LeaveCriticalSection(&lock_);
-    return copied;
+    CriticalSectionLock locked(lock_);
+    return shelf_.copyTo(key, to);
 }
 
 void SharedPictureShelf::clear() {
-    EnterCriticalSection(&lock_);
+    CriticalSectionLock locked(lock_);
     shelf_.clear();
-    LeaveCriticalSection(&lock_);
 }
 
 Renderer::Renderer(unsigned screen, FolderResolver fullFolder, DecodeGate* sharedGate,

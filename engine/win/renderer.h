@@ -25,15 +25,11 @@ class Renderer;
 // hundreds of megabytes while it decodes, and a 32-bit process has room for one such at once.
 class DecodeGate {
   public:
-    DecodeGate() { InitializeCriticalSection(&lock_); }
-    ~DecodeGate() { DeleteCriticalSection(&lock_); }
-    DecodeGate(const DecodeGate&) = delete;
-    DecodeGate& operator=(const DecodeGate&) = delete;
-    void enter() { EnterCriticalSection(&lock_); }
-    void leave() { LeaveCriticalSection(&lock_); }
+    void enter() { lock_.enter(); }
+    void leave() { lock_.leave(); }
 
   private:
-    CRITICAL_SECTION lock_;
+    CriticalSection lock_;
 };
 
 // The session's fitted pictures, for its renderers' threads to share: a screen of the same
@@ -41,15 +37,12 @@ class DecodeGate {
 class SharedPictureShelf {
   public:
     SharedPictureShelf();
-    ~SharedPictureShelf() { DeleteCriticalSection(&lock_); }
-    SharedPictureShelf(const SharedPictureShelf&) = delete;
-    SharedPictureShelf& operator=(const SharedPictureShelf&) = delete;
     bool put(const ShelfKey& key, const SurfaceView& pixels, std::size_t keepAtMost);
     bool copyTo(const ShelfKey& key, const SurfaceView& to);
     void clear();
 
   private:
-    CRITICAL_SECTION lock_;
+    CriticalSection lock_;
     PictureShelf shelf_;
 };
 

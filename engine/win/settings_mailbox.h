@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/settings_change.h"
+#include "resources/win/scoped.h"
 
 #include <windows.h>
 
@@ -10,8 +11,7 @@
 // out under the lock and never touch the other's copy.
 class SettingsMailbox {
   public:
-    SettingsMailbox();
-    ~SettingsMailbox();
+    SettingsMailbox() = default;
     SettingsMailbox(const SettingsMailbox&) = delete;
     SettingsMailbox& operator=(const SettingsMailbox&) = delete;
 
@@ -26,6 +26,6 @@ class SettingsMailbox {
     SettingsChange latest();
 
   private:
-    CRITICAL_SECTION lock_;
+    CriticalSection lock_;
     SettingsChanges changes_;
 };

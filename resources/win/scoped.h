@@ -105,6 +105,34 @@ struct HeapTraits : PlainTraits<HANDLE, nullptr> {
 // A private heap, destroyed with every block it holds.
 using ScopedHeap = Scoped<HeapTraits>;
 
+// A critical section, made and deleted with its owner.
+class CriticalSection {
+  public:
+    CriticalSection() { InitializeCriticalSection(&section_); }
+    ~CriticalSection() { DeleteCriticalSection(&section_); }
+    CriticalSection(const CriticalSection&) = delete;
+    CriticalSection& operator=(const CriticalSection&) = delete;
+    void enter() { EnterCriticalSection(&section_); }
+    void leave() { LeaveCriticalSection(&section_); }
+    // For the condition variables that wait on it.
+    CRITICAL_SECTION* native() { return &section_; }
+
+  private:
+    CRITICAL_SECTION section_;
+};
+
+// A critical section held for one scope.
+class CriticalSectionLock {
+  public:
+    explicit CriticalSectionLock(CriticalSection& section) : section_(section) { section_.enter(); }
+    ~CriticalSectionLock() { section_.leave(); }
+    CriticalSectionLock(const CriticalSectionLock&) = delete;
+    CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
+
+  private:
+    CriticalSection& section_;
+};
+
 // A device context of a window, given back with ReleaseDC.
 class ScopedWindowDC {
   public:
