@@ -42,6 +42,22 @@ bool isStartOfFrame(std::uint32_t marker) {
     return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
 }
 
+// Arithmetic-coded data that runs out is read on as zeros, so a file of a few hundred bytes
+// can keep the decoder busy for seconds over the size its frame declares. Even a uniform
+// picture needs a byte per this many pixels; smaller pictures cost little either way.
+constexpr std::uint64_t arithmeticPixelsPerByteMax = 16384;
+constexpr std::uint64_t arithmeticPixelsAlwaysAllowed = 16ull * 1024 * 1024;
+
+bool isArithmeticFrame(std::uint32_t marker) {
+    return isStartOfFrame(marker) && marker >= 0xC9;
+}
+
+bool arithmeticWorkFits(std::uint32_t width, std::uint32_t height, std::uint64_t fileSize) {
+    const std::uint64_t pixels = static_cast<std::uint64_t>(width) * height;
+    return pixels <= arithmeticPixelsAlwaysAllowed ||
+           pixels / arithmeticPixelsPerByteMax <= fileSize;
+}
+
 // Huffman tables: each a class and id, sixteen counts and as many symbols as they add up to.
 bool huffmanTablesFit(const ByteReader& segment) {
     std::uint64_t at = 0;
@@ -132,6 +148,8 @@ bool walkJpeg(const ByteReader& r, PictureCheck& check) {
                 return false;
             if ((precision != 8 && precision != 12) || height == 0 || width == 0 ||
                 components < 1 || components > 4 || segment.size() != 6 + 3ull * components)
+                return false;
+            if (isArithmeticFrame(marker) && !arithmeticWorkFits(width, height, r.size()))
                 return false;
             check.width = width;
             check.height = height;

@@ -452,6 +452,25 @@ TEST(JpegCheck, MarkersUpToTheScanMustLieInsideTheFile) {
     EXPECT_TRUE(checkJpeg(huge.data(), huge.size()).valid);
     // Decoded at a reduced scale: the decoding step holds it against the budget.
     EXPECT_TRUE(checkPicture(FormatJpeg, huge.data(), huge.size()).valid);
+    // Arithmetic-coded, the same huge frame would be decoded from zeros for seconds: a frame
+    // must bring a byte per 16384 pixels once it is over 16 M pixels.
+    auto arithmetic = [](Bytes file) {
+        for (std::size_t at = 0; at + 1 < file.size(); ++at)
+            if (file[at] == 0xFF && file[at + 1] == 0xC0) {
+                file[at + 1] = 0xC9;
+                break;
+            }
+        return file;
+    };
+    EXPECT_FALSE(checkJpeg(arithmetic(huge).data(), huge.size()).valid);
+    const Bytes sixteenMillion = arithmetic(jpegFile({4096, 4096, {}}));
+    EXPECT_TRUE(checkJpeg(sixteenMillion.data(), sixteenMillion.size()).valid);
+    Bytes padded = arithmetic(jpegFile({4096, 4097, {}}));
+    EXPECT_FALSE(checkJpeg(padded.data(), padded.size()).valid);
+    padded.insert(padded.end() - 2, 1023 - padded.size(), 0); // more data in the scan
+    EXPECT_FALSE(checkJpeg(padded.data(), padded.size()).valid) << padded.size() << " bytes";
+    padded.insert(padded.end() - 2, 0); // 4096 * 4097 / 16384 = 1024 bytes
+    EXPECT_TRUE(checkJpeg(padded.data(), padded.size()).valid) << padded.size() << " bytes";
     // A Huffman table that counts more symbols than it holds.
     b = good;
     const std::size_t huffmanAt = 2 + 69 + 13 + 4;
