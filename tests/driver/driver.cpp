@@ -154,6 +154,9 @@ std::string joinFrom(const Args& args, size_t first) {
 }
 
 void describeWindow(const char* key, HWND window) {
+    // Visibility first: a window being shown meanwhile then never reads as visible with a
+    // style from before it was shown.
+    const bool visible = IsWindowVisible(window) != FALSE;
     RECT rect = {};
     GetWindowRect(window, &rect);
     RECT client = {};
@@ -169,7 +172,7 @@ void describeWindow(const char* key, HWND window) {
     say("client %ld %ld", client.right - client.left, client.bottom - client.top);
     say("style 0x%08lx", static_cast<unsigned long>(style));
     say("exstyle 0x%08lx", static_cast<unsigned long>(exStyle));
-    say("visible %d", IsWindowVisible(window) ? 1 : 0);
+    say("visible %d", visible ? 1 : 0);
     say("topmost %d", (exStyle & WS_EX_TOPMOST) ? 1 : 0);
     say("owner_pid %lu", static_cast<unsigned long>(pid));
 }
